@@ -1,0 +1,29 @@
+# A thin layer over CMake and CTest. `make run` and `make test` install what
+# is missing first, so a fresh Debian 12 machine needs nothing else.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+FILE ?=
+
+.PHONY: deps configure build run test clean
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -n "$(FILE)" ]; then \
+	  $(BUILD)/bin/tavero-player "$(FILE)"; \
+	else \
+	  $(BUILD)/bin/tavero-player "$$(scripts/sample-clip.sh $(BUILD))"; \
+	fi
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	@rm -rf $(BUILD)

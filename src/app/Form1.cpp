@@ -1,0 +1,277 @@
+#include "app/Form1.h"
+
+#include "videocd/Form2.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace tavero {
+
+namespace {
+
+int px(double twips)
+{
+    return qRound(twips / double(MediaPlayer::kTwipsPerPixel));
+}
+
+QRect twipsRect(double left, double top, double width, double height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+} // namespace
+
+Form1::Form1(const Seams &seams, MediaPlayer *player, QWidget *parent)
+    : QMainWindow(parent), File1(*seams.files), Drive1(*seams.drives), WMP1(player), seams_(seams)
+{
+    setWindowTitle(QStringLiteral("Tavero Player v3.0 "));
+    // Fixed border with minimize and close only: the program sizes the
+    // window itself.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(QIcon(QStringLiteral(":/tavero/tavero-player-32.png")));
+    setAcceptDrops(true);
+    createControls();
+    createMenus();
+    connectPlayer();
+}
+
+Form1::~Form1()
+{
+    if (form2_)
+        delete form2_;
+}
+
+void Form1::createControls()
+{
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setMouseTracking(true);
+    client->installEventFilter(this);
+    setCentralWidget(client);
+    // Client area as created; start-up fits it to the player.
+    client->setFixedSize(px(4365), px(4260));
+    // The window wraps its client area and nothing else: the user cannot
+    // drag its size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    Timer1->start();
+
+    Frame1 = new QFrame(client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Frame1->setGeometry(twipsRect(15, -60, 4305, 430));
+    Frame1->setToolTip(QStringLiteral(" Play List "));
+    Frame1->setMouseTracking(true);
+    Frame1->installEventFilter(this);
+
+    for (int i = 0; i < kSlots; ++i) {
+        auto *button = new TrackButton(Frame1);
+        button->setObjectName(QStringLiteral("Cmd1_%1").arg(i));
+        button->setGeometry(twipsRect(180 + 390 * i, 150, 380, 220));
+        button->setText(i < 9 ? QString::number(i + 1) : QStringLiteral("---"));
+        connect(button, &TrackButton::mouseDown, this,
+                [this, i](int b, int s, float x, float y) { Cmd1_MouseDown(i, b, s, x, y); });
+        Cmd1[i] = button;
+
+        auto *label = new TrackLabel(Frame1);
+        label->setObjectName(QStringLiteral("Lbl1_%1").arg(i));
+        label->setGeometry(twipsRect(180 + 390 * i, 150, 375, 225));
+        label->installEventFilter(this);
+        Lbl1[i] = label;
+    }
+    // Under the mouse the button covers its label.
+    for (TrackButton *b : Cmd1)
+        b->raise();
+
+    WMP1->setParent(client);
+    WMP1->setObjectName(QStringLiteral("WMP1"));
+    WMP1->setGeometry(twipsRect(30, 435, 4290, 3795));
+    WMP1->show();
+}
+
+void Form1::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto item = [this](QMenu *menu, const QString &name, const QString &caption,
+                       const QKeySequence &key = QKeySequence()) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(name);
+        a->setShortcut(key);
+        return a;
+    };
+    auto separator = [](QMenu *menu, const QString &name) {
+        QAction *a = menu->addSeparator();
+        a->setObjectName(name);
+        return a;
+    };
+
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuPlayVCD = item(mnuFile, QStringLiteral("mnuPlayVCD"), QStringLiteral("&Play Video CD"),
+                      QKeySequence(Qt::CTRL | Qt::Key_V));
+    mnuPlayVCD->setEnabled(false);
+    mnuOpen = item(mnuFile, QStringLiteral("mnuOpen"), QStringLiteral("&Open File ..."),
+                   QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuClose = item(mnuFile, QStringLiteral("mnuClose"), QStringLiteral("&Close"),
+                    QKeySequence(Qt::CTRL | Qt::Key_W));
+    mnuD01 = separator(mnuFile, QStringLiteral("mnuD01"));
+    for (int i = 0; i < kRecentSlots; ++i) {
+        mnuRecent[i] = item(mnuFile, QStringLiteral("mnuRecent_%1").arg(i), QString());
+        mnuRecent[i]->setVisible(false);
+        connect(mnuRecent[i], &QAction::triggered, this, [this, i] { mnuRecent_Click(i); });
+    }
+    mnuD02 = separator(mnuFile, QStringLiteral("mnuD02"));
+    mnuD02->setVisible(false);
+    mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"),
+                   QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    mnuAction = bar->addMenu(QStringLiteral("&Action"));
+    mnuAction->setObjectName(QStringLiteral("mnuAction"));
+    mnuRun = item(mnuAction, QStringLiteral("mnuRun"), QStringLiteral("&Play"),
+                  QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuPause = item(mnuAction, QStringLiteral("mnuPause"), QStringLiteral("Pa&use"),
+                    QKeySequence(Qt::CTRL | Qt::Key_U));
+    mnuStop = item(mnuAction, QStringLiteral("mnuStop"), QStringLiteral("&Stop"),
+                   QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuD11 = separator(mnuAction, QStringLiteral("mnuD11"));
+    mnuLoop = item(mnuAction, QStringLiteral("mnuLoop"), QStringLiteral("Play Loop"));
+    mnuLoop->setCheckable(true);
+    mnuContinuousPlay = item(mnuAction, QStringLiteral("mnuContinuousPlay"),
+                             QStringLiteral("&Continuous CD Track Play"));
+    mnuContinuousPlay->setCheckable(true);
+    mnuContinuousPlay->setChecked(true);
+    mnuD12 = separator(mnuAction, QStringLiteral("mnuD12"));
+    mnuMin = item(mnuAction, QStringLiteral("mnuMin"), QStringLiteral("Pause && &Minimize"),
+                  QKeySequence(Qt::Key_F4));
+
+    mnuSize = bar->addMenu(QStringLiteral("&Size"));
+    mnuSize->setObjectName(QStringLiteral("mnuSize"));
+    mnu100 = item(mnuSize, QStringLiteral("mnu100"), QStringLiteral("&Default 100%"),
+                  QKeySequence(Qt::Key_F5));
+    mnu50 = item(mnuSize, QStringLiteral("mnu50"), QStringLiteral("&Half 50%"),
+                 QKeySequence(Qt::Key_F6));
+    mnu200 = item(mnuSize, QStringLiteral("mnu200"), QStringLiteral("&Double 200%"),
+                  QKeySequence(Qt::Key_F7));
+    mnuD21 = separator(mnuSize, QStringLiteral("mnuD21"));
+    mnuFullScreen = item(mnuSize, QStringLiteral("mnuFullScreen"), QStringLiteral("&Full Screen"),
+                         QKeySequence(Qt::Key_F8));
+    for (QAction *a : {mnu100, mnu50, mnu200, mnuFullScreen})
+        a->setCheckable(true);
+    mnu100->setChecked(true);
+
+    mnuContext = bar->addAction(QStringLiteral("&Context Menu"));
+    mnuContext->setObjectName(QStringLiteral("mnuContext"));
+
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuTaveroHelp = item(mnuHelp, QStringLiteral("mnuTaveroHelp"), QStringLiteral("Help Contents"),
+                         QKeySequence(Qt::Key_F1));
+    mnuMPHelp = item(mnuHelp, QStringLiteral("mnuMPHelp"), QStringLiteral("&Media Player Help"),
+                     QKeySequence(Qt::CTRL | Qt::Key_F1));
+    mnuD41 = separator(mnuHelp, QStringLiteral("mnuD41"));
+    mnuAbout = item(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About ..."));
+
+    // Check marks belong to the handlers, not to Qt's own toggling.
+    for (QAction *a : {mnuLoop, mnuContinuousPlay, mnu100, mnu50, mnu200, mnuFullScreen})
+        connect(a, &QAction::triggered, a, [a](bool checked) { a->setChecked(!checked); });
+
+    connect(mnuFile, &QMenu::aboutToShow, this, &Form1::mnuFile_Click);
+    connect(mnuAction, &QMenu::aboutToShow, this, &Form1::mnuAction_Click);
+    connect(mnuPlayVCD, &QAction::triggered, this, &Form1::mnuPlayVCD_Click);
+    connect(mnuOpen, &QAction::triggered, this, &Form1::mnuOpen_Click);
+    connect(mnuClose, &QAction::triggered, this, &Form1::mnuClose_Click);
+    connect(mnuExit, &QAction::triggered, this, &Form1::mnuExit_Click);
+    connect(mnuRun, &QAction::triggered, this, &Form1::mnuRun_Click);
+    connect(mnuPause, &QAction::triggered, this, &Form1::mnuPause_Click);
+    connect(mnuStop, &QAction::triggered, this, &Form1::mnuStop_Click);
+    connect(mnuLoop, &QAction::triggered, this, &Form1::mnuLoop_Click);
+    connect(mnuContinuousPlay, &QAction::triggered, this, &Form1::mnuContinuousPlay_Click);
+    connect(mnuMin, &QAction::triggered, this, &Form1::mnuMin_Click);
+    connect(mnu100, &QAction::triggered, this, &Form1::mnu100_Click);
+    connect(mnu50, &QAction::triggered, this, &Form1::mnu50_Click);
+    connect(mnu200, &QAction::triggered, this, &Form1::mnu200_Click);
+    connect(mnuFullScreen, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
+    connect(mnuContext, &QAction::triggered, this, &Form1::mnuContext_Click);
+    connect(mnuTaveroHelp, &QAction::triggered, this, &Form1::mnuTaveroHelp_Click);
+    connect(mnuMPHelp, &QAction::triggered, this, &Form1::mnuMPHelp_Click);
+    connect(mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
+}
+
+void Form1::connectPlayer()
+{
+    connect(WMP1, &MediaPlayer::EndOfStream, this, &Form1::WMP1_EndOfStream);
+    connect(WMP1, &MediaPlayer::MouseMove, this, &Form1::WMP1_MouseMove);
+    connect(WMP1, &MediaPlayer::PlayStateChange, this, &Form1::WMP1_PlayStateChange);
+    connect(WMP1, &MediaPlayer::Error, this, &Form1::WMP1_Error);
+    connect(WMP1, &MediaPlayer::Warning, this, &Form1::WMP1_Warning);
+    connect(WMP1, &MediaPlayer::ReadyStateChange, this, &Form1::WMP1_ReadyStateChange);
+}
+
+QString Form1::CDDriveRoot() const
+{
+    return mnuPlayVCD->data().toString();
+}
+
+void Form1::setCDDriveRoot(const QString &root)
+{
+    mnuPlayVCD->setData(root);
+}
+
+void Form1::setTimerEnabled(bool on)
+{
+    // Switching on a running timer must not restart its interval.
+    if (on && !Timer1->isActive())
+        Timer1->start();
+    else if (!on)
+        Timer1->stop();
+}
+
+void Form1::showMessage(const QString &text, MessageIcon icon)
+{
+    seams_.messages->show(text, icon, kAppTitle);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseMove) {
+        for (int i = 0; i < kSlots; ++i) {
+            if (watched == Lbl1[i]) {
+                Lbl1_MouseMove(i);
+                return false;
+            }
+        }
+        if (watched == Frame1)
+            Frame1_MouseMove();
+        else if (watched == client)
+            Form_MouseMove();
+    } else if (type == QEvent::MouseButtonRelease) {
+        for (int i = 0; i < kSlots; ++i) {
+            if (watched == Lbl1[i] && Lbl1[i]->rect().contains(
+                                          static_cast<QMouseEvent *>(event)->position().toPoint()))
+                Lbl1_Click(i);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace tavero
+
+namespace tavero {
+Form2 *Form1::form2() const
+{
+    return form2_.data();
+}
+} // namespace tavero

@@ -1,0 +1,28 @@
+#include "app/Form1.h"
+#include "platform/LinuxPlatform.h"
+#include "playback/MpvPlayer.h"
+
+#include <QApplication>
+#include <clocale>
+
+int main(int argc, char **argv)
+{
+    // The whole command line is one path for the player, so Qt gets none
+    // of it: a file named "-style" or "-platform" is a file to play.
+    const tavero::LinuxProgramInfo arguments(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavero-player"));
+    QApplication::setApplicationDisplayName(tavero::kAppTitle);
+    QApplication::setDesktopFileName(QStringLiteral("org.tavero.Player"));
+    // libmpv refuses to work unless numbers are formatted the C way, and
+    // QApplication has just set the locale from the environment.
+    std::setlocale(LC_NUMERIC, "C");
+
+    tavero::LinuxPlatform platform(arguments);
+    auto *form = new tavero::Form1(platform.seams(), new tavero::MpvPlayer);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->Form_Load();
+    form->show();
+    return app.exec();
+}

@@ -1,0 +1,136 @@
+#pragma once
+// The program's seams to the operating system. Form1 talks to the platform
+// only through these interfaces, so tests can hand it fakes that record
+// what they were asked. None of them throws: failures come back as values.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace tavero {
+
+enum class MessageIcon { Error, Information };
+
+// Modal message box with one OK button.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual void show(const QString &text, MessageIcon icon, const QString &title) = 0;
+};
+
+// "Let pending window events run" (the toolkit's event pump).
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    virtual void processEvents() = 0;
+};
+
+// String-command interface to the CD drive's audio device.
+// The reply is cut to at most `capacity` characters; with capacity 0 (or a
+// null reply) no reply is given. Returns 0 on success, else an error number.
+class CdAudioDevice {
+public:
+    virtual ~CdAudioDevice() = default;
+    static constexpr int kAliasUnknown = 263;
+    virtual int sendCommand(const QString &command, QString *reply, int capacity) = 0;
+};
+
+// Drive enumeration and drive-type query. A drive's entry starts with its
+// root name; driveRoot() turns an entry into a root path ending in "/".
+class DriveQuery {
+public:
+    virtual ~DriveQuery() = default;
+    static constexpr int kCdRom = 5;
+    // Refreshes and returns the drive list, in order.
+    virtual QStringList drives() = 0;
+    // The root path (ending in "/") that belongs to a drive list entry.
+    virtual QString driveRoot(const QString &entry) = 0;
+    // 5 for a CD-ROM drive; other values as the platform gives them.
+    virtual int driveType(const QString &root) = 0;
+};
+
+enum class Lookup { Found, NotFound, Error };
+
+struct ProbeResult {
+    Lookup status = Lookup::NotFound;
+    QString name;    // name of the first matching entry (files and folders)
+    QString error;   // why the place could not be read (status Error)
+};
+
+struct FileListing {
+    bool ok = false;
+    QString folder;      // the folder as it really is on disk (letter case resolved)
+    QStringList names;   // ordinary, not hidden files matching a mask, sorted by name
+    QString error;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // An ordinary file (not a folder, not hidden, not a system file).
+    virtual Lookup findFile(const QString &path) = 0;
+    // First entry (file or folder) that the path names, matching the last
+    // name without regard to case. A path ending in "/" means any entry of
+    // that folder.
+    virtual ProbeResult probe(const QString &path) = 0;
+    // Files of `folder` matching any of the ";"-separated masks, without
+    // regard to case. The folder itself is also found without regard to case.
+    virtual FileListing listFiles(const QString &folder, const QString &masks) = 0;
+    virtual std::optional<qint64> fileSize(const QString &path) = 0;
+};
+
+struct FileFilter {
+    QString description;
+    QString pattern;   // ";"-separated masks, matched without regard to case
+};
+
+class OpenFileDialog {
+public:
+    virtual ~OpenFileDialog() = default;
+    // Returns the full path of an existing file, or "" when cancelled.
+    // initialFolder may be empty or missing: the dialog then picks its own.
+    virtual QString getOpenFileName(QWidget *owner, const QString &title,
+                                    const QList<FileFilter> &filters, int selectedFilter,
+                                    const QString &initialFolder) = 0;
+};
+
+// Starts a program without waiting for it, never through a shell.
+class ProcessLauncher {
+public:
+    virtual ~ProcessLauncher() = default;
+    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+};
+
+// What the program was started with.
+class ProgramInfo {
+public:
+    virtual ~ProgramInfo() = default;
+    // The whole argument text: the arguments joined by single blanks.
+    virtual QString argumentText() = 0;
+    // The folder that holds the executable, as the system gives it.
+    virtual QString programFolder() = 0;
+};
+
+// Monotonic seconds; immune to midnight and to changes of the wall clock.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double seconds() = 0;
+};
+
+// Everything Form1 needs from the platform. Not owned.
+struct Seams {
+    MessageBoxes *messages = nullptr;
+    EventPump *events = nullptr;
+    CdAudioDevice *cdAudio = nullptr;
+    DriveQuery *drives = nullptr;
+    FileSystem *files = nullptr;
+    OpenFileDialog *openDialog = nullptr;
+    ProcessLauncher *launcher = nullptr;
+    ProgramInfo *program = nullptr;
+    Clock *clock = nullptr;
+};
+
+} // namespace tavero

@@ -1,0 +1,74 @@
+#pragma once
+// The contract of the video component WMP1, as the main window sees it.
+// MpvPlayer is the real one; tests use a scriptable fake.
+//
+// Places and sizes are in twips (15 twips to the logical pixel).
+//
+// Order of events at the end of a medium: the component first reports the
+// fall to stopped (PlayStateChange 2 -> 0, or 1 -> 0) and emits EndOfStream
+// only after that handler has returned. The play-state handler therefore
+// sees StreamEnded clear, and the status timer's next tick acts on the
+// StreamEnded that EndOfStream leaves set: it restarts a looping medium or
+// moves on to the next Video CD track.
+
+#include <QString>
+#include <QWidget>
+
+namespace tavero {
+
+class MediaPlayer : public QWidget {
+    Q_OBJECT
+public:
+    enum PlayStates { Stopped = 0, Paused = 1, Playing = 2, Closed = 6 };
+    enum ReadyStates { NothingLoaded = 0, Loading = 1, Loaded = 4 };
+    enum DisplaySizes { DefaultSize = 0, HalfSize = 1, DoubleSize = 2, FullScreen = 3 };
+    enum Dialogs { HelpDialog = 0, ContextMenuDialog = 3 };
+    static constexpr float kTwipsPerPixel = 15.0f;
+
+    using QWidget::QWidget;
+
+    virtual int PlayState() const = 0;
+    virtual int ReadyState() const = 0;
+    virtual int DisplaySize() const = 0;
+    virtual void setDisplaySize(int size) = 0;
+    virtual QString FileName() const = 0;
+    virtual void setFileName(const QString &path) = 0;  // "" unloads
+    virtual QString ErrorDescription() const = 0;
+    virtual bool AutoSize() const = 0;
+    virtual void setAutoSize(bool on) = 0;
+
+    // Switches of the component's own interface, by numeric id (23, 26,
+    // 1025, 1086, 1107, 1108); unknown ids read false.
+    virtual bool ViewOption(int id) const = 0;
+    virtual void setViewOption(int id, bool on) = 0;
+    // Start switches (27, 29, 1015, 1017, 1021, 1056, 1062, 1063, 1064,
+    // 1069) and the integer start option 32.
+    virtual void setStartOption(int id, bool on) = 0;
+    virtual void setStartOptionValue(int id, int value) = 0;
+
+    // Transport. Each returns false on failure and then, where `error` is
+    // given, puts a description there.
+    virtual bool Play(QString *error = nullptr) = 0;
+    virtual bool Pause(QString *error = nullptr) = 0;
+    virtual bool Stop(QString *error = nullptr) = 0;
+    // Loads a local file and starts it by itself. A file that cannot be
+    // opened fails the call; nothing stays loaded then.
+    virtual bool Open(const QString &path, QString *error = nullptr) = 0;
+    virtual void ShowDialog(int which) = 0;
+
+    // The control's place on its parent, in twips.
+    float Left() const { return float(x()) * kTwipsPerPixel; }
+    float Top() const { return float(y()) * kTwipsPerPixel; }
+    float Width() const { return float(width()) * kTwipsPerPixel; }
+    float Height() const { return float(height()) * kTwipsPerPixel; }
+
+signals:
+    void EndOfStream(int result);
+    void MouseMove(int button, int shift, float x, float y);
+    void PlayStateChange(int oldState, int newState);
+    void Error();
+    void Warning(int warningType, int param, const QString &description);
+    void ReadyStateChange(int readyState);
+};
+
+} // namespace tavero

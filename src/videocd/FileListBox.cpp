@@ -1,0 +1,36 @@
+#include "videocd/FileListBox.h"
+
+namespace tavero {
+
+void FileListBox::setPattern(const QString &pattern)
+{
+    pattern_ = pattern;
+    if (!path_.isEmpty())
+        Refresh();
+}
+
+void FileListBox::setPath(const QString &folder)
+{
+    const FileListing listing = fs_.listFiles(folder, pattern_);
+    // A folder that cannot be read leaves the list empty but keeps the path
+    // that was asked for, so later reads see where the list points.
+    path_ = listing.ok ? listing.folder : folder;
+    names_ = listing.ok ? listing.names : QStringList();
+}
+
+void FileListBox::Refresh()
+{
+    if (path_.isEmpty()) {
+        names_.clear();
+        return;
+    }
+    const FileListing listing = fs_.listFiles(path_, pattern_);
+    names_ = listing.ok ? listing.names : QStringList();
+}
+
+QString FileListBox::List(int index) const
+{
+    return names_.value(index);
+}
+
+} // namespace tavero

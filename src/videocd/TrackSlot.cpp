@@ -1,0 +1,67 @@
+#include "videocd/TrackSlot.h"
+
+#include <QMouseEvent>
+
+namespace tavero {
+
+QColor colorFromValue(std::uint32_t value, const QPalette &palette)
+{
+    if (value & 0x80000000u) {
+        // Only the button face is used among the system colours.
+        return palette.color(QPalette::Button);
+    }
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+static void paintBackground(QWidget *w, std::uint32_t value)
+{
+    QPalette pal = w->palette();
+    const QColor c = colorFromValue(value, QPalette());
+    pal.setColor(QPalette::Window, c);
+    pal.setColor(QPalette::Button, c);
+    w->setPalette(pal);
+}
+
+TrackLabel::TrackLabel(QWidget *parent) : QLabel(parent)
+{
+    setAutoFillBackground(true);
+    setAlignment(Qt::AlignCenter);
+    setMouseTracking(true);
+    setBackColor(kColorButtonFace);
+}
+
+void TrackLabel::setBackColor(std::uint32_t value)
+{
+    backColor_ = value;
+    paintBackground(this, value);
+}
+
+void TrackLabel::setBorderStyle(int style)
+{
+    borderStyle_ = style;
+    setFrameStyle(style == 1 ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame);
+    setLineWidth(1);
+}
+
+TrackButton::TrackButton(QWidget *parent) : QPushButton(parent)
+{
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::NoFocus);
+    setBackColor(kColorButtonFace);
+}
+
+void TrackButton::setBackColor(std::uint32_t value)
+{
+    backColor_ = value;
+    paintBackground(this, value);
+}
+
+void TrackButton::mousePressEvent(QMouseEvent *event)
+{
+    const QPointF p = event->position();
+    emit mouseDown(int(event->button()), int(event->modifiers() >> 25), float(p.x() * 15.0),
+                   float(p.y() * 15.0));
+    event->accept();
+}
+
+} // namespace tavero

@@ -1,0 +1,99 @@
+// The window as created: its menu tree, controls and their places.
+#include "app/Form1.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/Fakes.h"
+
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QtTest>
+
+using namespace tavero;
+using namespace tavero::test;
+
+class TestForm1Menus : public QObject {
+    Q_OBJECT
+private slots:
+    void menuBarAsCreated();
+    void controlsAsCreated();
+};
+
+static QStringList describe(QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions()) {
+        QString d = a->isSeparator() ? QStringLiteral("-") : a->text();
+        if (!a->shortcut().isEmpty())
+            d += QLatin1Char('|') + a->shortcut().toString();
+        if (a->isCheckable() && a->isChecked())
+            d += QStringLiteral("|checked");
+        // Qt reports a hidden item as disabled too.
+        if (!a->isVisible())
+            d += QStringLiteral("|hidden");
+        else if (!a->isEnabled())
+            d += QStringLiteral("|disabled");
+        out << d;
+    }
+    return out;
+}
+
+void TestForm1Menus::menuBarAsCreated()
+{
+    FakePlatform platform;
+    Form1 form(platform.seams(), new FakeMediaPlayer);
+
+    QStringList bar;
+    for (QAction *a : form.menuBar()->actions())
+        bar << a->text();
+    QCOMPARE(bar, (QStringList{"&File", "&Action", "&Size", "&Context Menu", "&Help"}));
+    // The Context Menu entry runs its command from the bar itself.
+    QVERIFY(!form.mnuContext->menu());
+
+    QCOMPARE(describe(form.mnuFile),
+             (QStringList{"&Play Video CD|Ctrl+V|disabled", "&Open File ...|Ctrl+O", "&Close|Ctrl+W",
+                          "-", "|hidden", "|hidden", "|hidden", "|hidden", "|hidden", "-|hidden",
+                          "E&xit|Ctrl+X"}));
+    QCOMPARE(describe(form.mnuAction),
+             (QStringList{"&Play|Ctrl+P", "Pa&use|Ctrl+U", "&Stop|Ctrl+S", "-", "Play Loop",
+                          "&Continuous CD Track Play|checked", "-", "Pause && &Minimize|F4"}));
+    QCOMPARE(describe(form.mnuSize),
+             (QStringList{"&Default 100%|F5|checked", "&Half 50%|F6", "&Double 200%|F7", "-",
+                          "&Full Screen|F8"}));
+    QCOMPARE(describe(form.mnuHelp),
+             (QStringList{"Help Contents|F1", "&Media Player Help|Ctrl+F1", "-", "&About ..."}));
+
+    // Choosing a check item leaves its mark to the handler.
+    form.mnuLoop->trigger();
+    form.mnu50->trigger();
+    QVERIFY(!form.mnu50->isChecked());
+}
+
+void TestForm1Menus::controlsAsCreated()
+{
+    FakePlatform platform;
+    auto *player = new FakeMediaPlayer;
+    Form1 form(platform.seams(), player);
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tavero Player v3.0 "));
+    QVERIFY(form.acceptDrops());
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.Timer1->interval(), 1000);
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.Frame1->geometry(), QRect(1, -4, 287, 29));
+    QCOMPARE(form.Frame1->toolTip(), QStringLiteral(" Play List "));
+    QCOMPARE(player->parentWidget(), form.client);
+    QCOMPARE(player->geometry(), QRect(2, 29, 286, 253));
+    QCOMPARE(form.Cmd1[0]->geometry(), QRect(12, 10, 25, 15));
+    QCOMPARE(form.Cmd1[9]->geometry().left(), 246);
+    QCOMPARE(form.Cmd1[9]->text(), QStringLiteral("---"));
+    // 4365 x 4260 twips of client area, plus the frame allowances.
+    QCOMPARE(form.OuterWidth(), 291.0f * 15 + 120);
+    QCOMPARE(form.OuterHeight(), 284.0f * 15 + 670);
+    form.FitToPlayer();
+    QCOMPARE(form.OuterWidth(), player->Left() + player->Width() + 120);
+    QCOMPARE(form.OuterHeight(), player->Top() + player->Height() + 670);
+}
+
+QTEST_MAIN(TestForm1Menus)
+#include "tst_form1_menus.moc"

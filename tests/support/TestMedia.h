@@ -1,0 +1,26 @@
+#pragma once
+// Media made at test time with ffmpeg's command-line tool, cached per build
+// tree (TAVERO_TEST_TMP) so each clip is made once for the whole suite.
+
+#include <QString>
+
+namespace tavero::test {
+
+struct TestMedia {
+    // PAL MPEG-1 program stream (352x288, 25 fps, MP2 sound).
+    static QString mpegClip(double seconds = 1.0);
+    // The same stream as a Video CD track: RIFF/CDXA header and raw
+    // 2352-byte mode-2 sectors.
+    static QString vcdTrack(double seconds = 1.0);
+    static QString audioOnly(double seconds = 1.0);
+    static QString randomBytes();
+    static QString emptyFile();
+    // The stream cut off after `fraction` of its bytes.
+    static QString truncatedClip(double fraction = 0.5);
+    // Wraps an MPEG program stream in Video CD sectors.
+    static bool writeVcdTrack(const QString &mpegPath, const QString &datPath);
+    // Folder of generated media.
+    static QString dir();
+};
+
+} // namespace tavero::test
