@@ -280,8 +280,11 @@ QString LinuxCdDrives::linkFolder()
         return linkFolder_;
     linkFolderTried_ = true;
     if (!paths_.links.isEmpty()) {
-        linkFolder_ = paths_.links;
-        ::mkdir(native(linkFolder_).constData(), 0700);
+        struct stat st {};
+        const QByteArray folder = native(paths_.links);
+        ::mkdir(folder.constData(), 0700);
+        if (::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            linkFolder_ = paths_.links;
         return linkFolder_;
     }
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
