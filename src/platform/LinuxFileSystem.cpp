@@ -82,6 +82,32 @@ bool wildMatch(const QChar *n, const QChar *nEnd, const QChar *m, const QChar *m
     return m == mEnd;
 }
 
+// Some file systems find a name in any letter case (iso9660 and vfat
+// mounted the usual way), so a folder that exists may still be spelled
+// otherwise on disc: take the last name as the folder lists it.
+QString realLastName(const QString &folder)
+{
+    QString trimmed = folder;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const int slash = trimmed.lastIndexOf(QLatin1Char('/'));
+    const QString last = trimmed.mid(slash + 1);
+    if (last.isEmpty() || last == QLatin1String(".") || last == QLatin1String(".."))
+        return folder;
+    const QString parent = slash < 0 ? QStringLiteral(".") : (slash == 0 ? QStringLiteral("/") : trimmed.left(slash));
+    std::vector<Entry> entries;
+    int err = 0;
+    if (!readFolder(parent, entries, err))
+        return folder;
+    if (std::any_of(entries.begin(), entries.end(), [&](const Entry &e) { return e.name == last; }))
+        return folder;
+    for (const Entry &e : entries) {
+        if (e.name.compare(last, Qt::CaseInsensitive) == 0)
+            return trimmed.left(slash + 1) + e.name;
+    }
+    return folder;
+}
+
 } // namespace
 
 bool LinuxFileSystem::matchesMask(const QString &name, const QString &mask)
@@ -102,7 +128,7 @@ QString LinuxFileSystem::resolveFolder(const QString &folder, QString *error)
     struct stat st {};
     const QByteArray native = QFile::encodeName(folder);
     if (::stat(native.constData(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? folder : QString();
+        return S_ISDIR(st.st_mode) ? realLastName(folder) : QString();
 
     // Walk down from the top, looking each missing component up without
     // regard to case.

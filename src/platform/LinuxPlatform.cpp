@@ -49,10 +49,12 @@ QString LinuxProgramInfo::programFolder()
 }
 
 LinuxPlatform::LinuxPlatform(const LinuxProgramInfo &arguments)
-    : messages_(std::make_unique<QtMessageBoxes>()),
+    : cdDrives_(std::make_shared<LinuxCdDrives>()),
+      messages_(std::make_unique<QtMessageBoxes>()),
       events_(std::make_unique<QtEventPump>()),
-      cdAudio_(std::make_unique<LinuxCdAudioDevice>()),
-      drives_(std::make_unique<LinuxDriveQuery>()),
+      // The drive list and the disc check share one set of drive roots.
+      cdAudio_(std::make_unique<LinuxCdAudioDevice>(cdDrives_)),
+      drives_(std::make_unique<LinuxDriveQuery>(cdDrives_)),
       files_(std::make_unique<LinuxFileSystem>()),
       openDialog_(std::make_unique<QtOpenFileDialog>()),
       launcher_(std::make_unique<QtProcessLauncher>()),

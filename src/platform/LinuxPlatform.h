@@ -8,6 +8,8 @@
 
 namespace tavero {
 
+class LinuxCdDrives;
+
 class QtMessageBoxes : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget *parentProvider = nullptr);
@@ -50,6 +52,7 @@ public:
     Seams seams() const;
 
 private:
+    std::shared_ptr<LinuxCdDrives> cdDrives_;
     std::unique_ptr<MessageBoxes> messages_;
     std::unique_ptr<EventPump> events_;
     std::unique_ptr<CdAudioDevice> cdAudio_;
