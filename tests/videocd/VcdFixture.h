@@ -6,11 +6,15 @@
 #include "app/Form1.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/Fakes.h"
+#include "videocd/Form2.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace tavero::test {
@@ -131,5 +135,25 @@ struct Rig {
         return out;
     }
 };
+
+// Runs `act` on the more-tracks window once it is up and modal. The timer
+// keeps looking until then: the slot lets pending events run before it
+// opens the window. Whatever `act` does, the window does not stay open.
+inline void whenModal(std::function<void(Form2 *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    timer->start();
+}
 
 } // namespace tavero::test

@@ -3,12 +3,9 @@
 #include "VcdFixture.h"
 #include "videocd/Form2.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
-#include <functional>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -24,23 +21,6 @@ private slots:
 };
 
 static int px(double twips) { return qRound(twips / 15.0); }
-
-static void whenModal(std::function<void(Form2 *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    timer->start();
-}
 
 // Where the layout rules put the controls for a client area of w x h
 // pixels: list width, frame top, frame left, list height (all pixels).

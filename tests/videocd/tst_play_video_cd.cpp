@@ -1,18 +1,11 @@
-// File > Play Video CD, pressing the track slots, the more-tracks slot and
-// the slots' hover behaviour under real mouse events.
-
-// Mouse input goes through the window system's path, so each event reaches
-// the widget that lies under the pointer, as a user's would.
-#define QTEST_QPA_MOUSE_HANDLING
+// File > Play Video CD, pressing the track slots and the more-tracks slot.
+// The slots' hover behaviour is in tst_track_hover_x11.
 #include "VcdFixture.h"
 #include "videocd/Form2.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
-#include <functional>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -25,31 +18,9 @@ private slots:
     void discCheckFailures();
     void pressingSlots();
     void moreTracksSlot();
-    void hoverUnderRealEvents();
 };
 
 static const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
-
-// Runs `act` on the more-tracks window once it is up and modal. The timer
-// keeps looking until then: the slot lets pending events run before it
-// opens the window.
-static void whenModal(std::function<void(Form2 *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-        // Whatever the test did, the window must not stay open.
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    timer->start();
-}
 
 static void ready(Rig &rig)
 {
@@ -263,69 +234,6 @@ void TestPlayVideoCd::moreTracksSlot()
     ten.form->Cmd1_MouseDown(9, 1, 0, 0.0f, 0.0f);
     QCOMPARE(tenEntries, (QStringList{"More Tracks Found : 1 ", tenNames[9]}));
     QCOMPARE(ten.opened(), QStringList{ten.disc.path("MPEGAV/") + tenNames[9]});
-}
-
-void TestPlayVideoCd::hoverUnderRealEvents()
-{
-    Rig rig;
-    const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 4);
-    ready(rig);
-    Form1 &form = *rig.form;
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto centre = [](QWidget *w) { return w->rect().center(); };
-
-    // Onto a track's label: its button rises.
-    QTest::mouseMove(form.Lbl1[1], centre(form.Lbl1[1]));
-    QTRY_VERIFY(form.Cmd1[1]->isVisible());
-    // Onto the next label: the first sinks, the next rises.
-    QTest::mouseMove(form.Lbl1[2], centre(form.Lbl1[2]));
-    QTRY_VERIFY(form.Cmd1[2]->isVisible());
-    QVERIFY(!form.Cmd1[1]->isVisible());
-    // Onto the frame outside the slots: all sink.
-    QTest::mouseMove(form.Frame1, QPoint(5, form.Frame1->height() / 2));
-    QTRY_VERIFY(!form.Cmd1[2]->isVisible());
-
-    // Onto the window's own area outside the panel and the video.
-    QTest::mouseMove(form.Lbl1[3], centre(form.Lbl1[3]));
-    QTRY_VERIFY(form.Cmd1[3]->isVisible());
-    const QPoint gap(1, (form.Frame1->geometry().bottom() + form.WMP1->geometry().top()) / 2);
-    QVERIFY(form.client->childAt(gap) == nullptr);
-    QTest::mouseMove(form.client, gap);
-    QTRY_VERIFY(!form.Cmd1[3]->isVisible());
-
-    // Onto the video: the player's own mouse move puts the button down.
-    QTest::mouseMove(form.Lbl1[0], centre(form.Lbl1[0]));
-    QTRY_VERIFY(form.Cmd1[0]->isVisible());
-    emit form.WMP1->MouseMove(0, 0, 300.0f, 300.0f);
-    QVERIFY(!form.Cmd1[0]->isVisible());
-
-    // A label without a track shows no button.
-    QTest::mouseMove(form.Lbl1[7], centre(form.Lbl1[7]));
-    QTest::qWait(20);
-    QVERIFY(!form.Cmd1[7]->isVisible());
-
-    // Any mouse button going down on a risen button plays its track.
-    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
-        const int slot = button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 3 : 1;
-        QTest::mouseMove(form.Lbl1[slot], centre(form.Lbl1[slot]));
-        QTRY_VERIFY(form.Cmd1[slot]->isVisible());
-        QTest::mousePress(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
-        QTest::mouseRelease(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
-        QTRY_COMPARE(rig.opened().value(rig.opened().size() - 1), rig.disc.path("MPEGAV/") + names[slot]);
-        QCOMPARE(rig.borders(), QStringList{QString::number(slot)});
-        QVERIFY(!form.Cmd1[slot]->isVisible());
-    }
-
-    // The playing track's label shows no button, and a click on it does
-    // not restart the track.
-    const qsizetype opens = rig.opened().size();
-    QTest::mouseMove(form.Lbl1[1], centre(form.Lbl1[1]));
-    QTest::qWait(20);
-    QVERIFY(!form.Cmd1[1]->isVisible());
-    QTest::mouseClick(form.Lbl1[1], Qt::LeftButton, {}, centre(form.Lbl1[1]));
-    QTest::qWait(20);
-    QCOMPARE(rig.opened().size(), opens);
 }
 
 QTEST_MAIN(TestPlayVideoCd)

@@ -47,13 +47,42 @@ void TestTrackHoverX11::buttonRisesOverItsLabelOnly()
     pointAt(form.client, gap);
     QTRY_VERIFY_WITH_TIMEOUT(!form.Cmd1[1]->isVisible(), 10000);
 
-    // A right button on a risen button plays its track.
+    // The video's own mouse move puts the button down too.
+    pointAt(form.Lbl1[0], centre(form.Lbl1[0]));
+    QTRY_VERIFY_WITH_TIMEOUT(form.Cmd1[0]->isVisible(), 10000);
+    emit form.WMP1->MouseMove(0, 0, 300.0f, 300.0f);
+    QVERIFY(!form.Cmd1[0]->isVisible());
+
+    // A label without a track raises nothing and puts the others down.
     pointAt(form.Lbl1[1], centre(form.Lbl1[1]));
     QTRY_VERIFY_WITH_TIMEOUT(form.Cmd1[1]->isVisible(), 10000);
-    QTest::mousePress(form.Cmd1[1], Qt::RightButton, {}, centre(form.Cmd1[1]));
-    QTest::mouseRelease(form.Cmd1[1], Qt::RightButton, {}, centre(form.Cmd1[1]));
-    QTRY_COMPARE(rig.opened().value(0), rig.disc.path("MPEGAV/") + names[1]);
-    QCOMPARE(rig.borders(), QStringList{"1"});
+    pointAt(form.Lbl1[6], centre(form.Lbl1[6]));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Cmd1[1]->isVisible(), 10000);
+    QVERIFY(!form.Cmd1[6]->isVisible());
+
+    // Any mouse button going down on a risen button plays its track.
+    for (auto [slot, button] : {std::pair{1, Qt::RightButton}, std::pair{2, Qt::MiddleButton},
+                                std::pair{0, Qt::LeftButton}}) {
+        pointAt(form.Lbl1[slot], centre(form.Lbl1[slot]));
+        QTRY_VERIFY_WITH_TIMEOUT(form.Cmd1[slot]->isVisible(), 10000);
+        QTest::mousePress(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
+        QTest::mouseRelease(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
+        QTRY_COMPARE(rig.opened().value(rig.opened().size() - 1),
+                     rig.disc.path("MPEGAV/") + names[slot]);
+        QCOMPARE(rig.borders(), QStringList{QString::number(slot)});
+        QVERIFY(!form.Cmd1[slot]->isVisible());
+    }
+
+    // The playing track's label raises no button, and a click on it does
+    // not start the track again.
+    const qsizetype opens = rig.opened().size();
+    pointAt(form.Lbl1[2], centre(form.Lbl1[2]));
+    pointAt(form.Lbl1[0], centre(form.Lbl1[0]));
+    QTest::qWait(200);
+    QVERIFY(!form.Cmd1[0]->isVisible());
+    QTest::mouseClick(form.Lbl1[0], Qt::LeftButton, {}, centre(form.Lbl1[0]));
+    QTest::qWait(50);
+    QCOMPARE(rig.opened().size(), opens);
 }
 
 QTEST_MAIN(TestTrackHoverX11)
