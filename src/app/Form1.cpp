@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 namespace tavero {
@@ -25,6 +27,31 @@ QRect twipsRect(double left, double top, double width, double height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
+// The program's icon: a silver disc with a play mark, drawn in the colours
+// of the old 16-colour palette, without smoothing.
+QIcon makeIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.setBrush(QColor(0xc0, 0xc0, 0xc0));
+    p.drawEllipse(1, 1, 29, 29);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(6, 6, 10, 10);
+    p.setBrush(QColor(0x80, 0x80, 0x80));
+    p.drawEllipse(11, 11, 9, 9);
+    p.setBrush(Qt::black);
+    p.drawEllipse(14, 14, 3, 3);
+    p.setPen(QColor(0x00, 0x00, 0x80));
+    p.setBrush(QColor(0x00, 0x00, 0xff));
+    const QPoint play[] = {QPoint(17, 15), QPoint(31, 23), QPoint(17, 31)};
+    p.drawPolygon(play, 3);
+    p.end();
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 Form1::Form1(const Seams &seams, MediaPlayer *player, QWidget *parent)
@@ -36,7 +63,7 @@ Form1::Form1(const Seams &seams, MediaPlayer *player, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowIcon(QIcon(QStringLiteral(":/tavero/tavero-player-32.png")));
+    setWindowIcon(makeIcon());
     setAcceptDrops(true);
     createControls();
     createMenus();

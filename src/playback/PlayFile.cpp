@@ -1,15 +1,132 @@
 #include "app/Form1.h"
 
-#include <QCloseEvent>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
 
 namespace tavero {
 
-// Not built yet.
-void Form1::PlayFile(const QString &) {}
-void Form1::Form_OLEDragDrop(const QMimeData *) {}
-void Form1::dragEnterEvent(QDragEnterEvent *event) { QMainWindow::dragEnterEvent(event); }
-void Form1::dropEvent(QDropEvent *event) { QMainWindow::dropEvent(event); }
+namespace {
+
+// The local files a drop carries, in the order of the drop.
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+void Form1::PlayFile(const QString &fileName)
+{
+    FindCDDrive(false);
+
+    // The tracks count as reachable when either the Video CD folder or the
+    // track folder has something in it; a drive that cannot be read counts
+    // as no disc.
+    bool onCD = false;
+    if (!state.CDFolder.isEmpty()) {
+        const ProbeResult cd = seams_.files->probe(state.CDFolder);
+        const ProbeResult tracks = seams_.files->probe(state.TrackFolder + QLatin1Char('/'));
+        if (cd.status != Lookup::Error && tracks.status != Lookup::Error)
+            onCD = cd.status == Lookup::Found || tracks.status == Lookup::Found;
+    }
+
+    setTimerEnabled(false);
+    state.TrackOpened = false;
+
+    if (onCD) {
+        const QString wanted = fileName.toLower();
+        const int count = File1.ListCount();
+        for (int k = 0; k < count; ++k) {
+            const QString track = state.TrackFolder + QLatin1Char('/') + File1.List(k);
+            if (track.toLower() != wanted)
+                continue;
+            if (state.CurrentTrack != k && state.CurrentTrack >= 0)
+                Lbl1[slotOf(state.CurrentTrack)]->setBorderStyle(0);
+            const int slot = slotOf(k);
+            Lbl1[slot]->setBorderStyle(1);
+            Cmd1[slot]->hide();
+            state.CurrentTrack = std::int16_t(qMin(k, 0x7fff));
+            state.TrackOpened = true;
+            state.SingleFileMode = false;
+        }
+    }
+
+    mnuStop->setEnabled(false);
+    mnuPause->setEnabled(false);
+    mnuOpen->setEnabled(false);
+    mnuPlayVCD->setEnabled(false);
+
+    if (WMP1->PlayState() != MediaPlayer::Closed)
+        WMP1->Stop();
+
+    QString error;
+    const bool opened = WMP1->Open(fileName, &error);
+    seams_.events->processEvents();
+
+    if (opened) {
+        mnuClose->setEnabled(true);
+        return;
+    }
+    mnuRun->setEnabled(false);
+    mnuClose->setEnabled(false);
+    mnuOpen->setEnabled(true);
+    mnuPlayVCD->setEnabled(true);
+    showMessage(QStringLiteral("Error : ") + error);
+    const int current = state.CurrentTrack;
+    if (current >= 0 && current < kSlots) {
+        Cmd1[current]->hide();
+        Lbl1[current]->setBorderStyle(0);
+        Lbl1[current]->setBackColor(kColorButtonFace);
+        Cmd1[current]->setBackColor(kColorButtonFace);
+    }
+    setTimerEnabled(true);
+}
+
+void Form1::Form_OLEDragDrop(const QMimeData *data)
+{
+    const QStringList files = localFiles(data);
+    if (files.isEmpty())
+        return;
+    state.SingleFileMode = true;
+    PlayFile(files.first());
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The drop's data belongs to the drag and the dragging program waits
+    // until the drop returns; the file is played once it has, so that an
+    // error box does not hold the other program up.
+    auto copy = std::make_shared<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString &path : files)
+        urls << QUrl::fromLocalFile(path);
+    copy->setUrls(urls);
+    QTimer::singleShot(0, this, [this, copy] { Form_OLEDragDrop(copy.get()); });
+}
 
 } // namespace tavero

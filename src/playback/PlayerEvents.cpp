@@ -1,17 +1,148 @@
 #include "app/Form1.h"
 
-#include <QCloseEvent>
-#include <QDropEvent>
-#include <QMimeData>
+#include "videocd/TrackSlot.h"
 
 namespace tavero {
 
-// Not built yet.
-void Form1::WMP1_EndOfStream(int) {}
-void Form1::WMP1_MouseMove(int, int, float, float) {}
-void Form1::WMP1_PlayStateChange(int, int) {}
-void Form1::WMP1_Error() {}
-void Form1::WMP1_Warning(int, int, const QString &) {}
-void Form1::WMP1_ReadyStateChange(int) {}
+namespace {
+
+// The component's own controls that the handlers switch back on after
+// every change of state, in the order they are checked.
+constexpr int kViewOptionsRestored[] = {1107, 23, 26, 1025, 1108};
+constexpr int kViewOptionOutsideFullScreen = 1086;
+
+} // namespace
+
+void Form1::WMP1_EndOfStream(int)
+{
+    state.StreamEnded = true;
+}
+
+void Form1::WMP1_MouseMove(int, int, float, float)
+{
+    for (TrackButton *button : Cmd1) {
+        if (!button->isHidden())
+            button->hide();
+    }
+    FitToPlayer();
+}
+
+void Form1::WMP1_PlayStateChange(int oldState, int newState)
+{
+    // Tracks from the tenth on share the last slot.
+    TrackLabel *marked = state.CurrentTrack >= 0 ? Lbl1[slotOf(state.CurrentTrack)] : nullptr;
+
+    switch (newState) {
+    case MediaPlayer::Playing:
+        if (state.TrackOpened && marked)
+            marked->setBorderStyle(1);
+        setTimerEnabled(false);
+        mnuRun->setEnabled(false);
+        mnuPause->setEnabled(true);
+        mnuStop->setEnabled(true);
+        mnuOpen->setEnabled(false);
+        mnuPlayVCD->setEnabled(false);
+        state.StreamEnded = false;
+        break;
+    case MediaPlayer::Paused:
+        setTimerEnabled(true);
+        mnuRun->setEnabled(true);
+        mnuPause->setEnabled(false);
+        mnuStop->setEnabled(true);
+        mnuOpen->setEnabled(false);
+        mnuPlayVCD->setEnabled(false);
+        state.StreamEnded = false;
+        break;
+    case MediaPlayer::Stopped: {
+        if (oldState == MediaPlayer::Stopped)
+            break;
+        // An end of stream still queued counts in the test below.
+        seams_.events->processEvents();
+        const int next = state.CurrentTrack + 1;
+        if (mnuContinuousPlay->isChecked() && state.StreamEnded && !state.SingleFileMode &&
+            state.CurrentTrack < File1.ListCount() - 1 && next >= 0 &&
+            WMP1->ReadyState() == MediaPlayer::Loaded) {
+            state.StreamEnded = false;
+            PlayFile(state.TrackFolder + QLatin1Char('/') + File1.List(next));
+        } else {
+            state.StreamEnded = false;
+            setTimerEnabled(true);
+            mnuRun->setEnabled(true);
+            mnuPause->setEnabled(false);
+            mnuStop->setEnabled(false);
+            mnuOpen->setEnabled(true);
+            mnuPlayVCD->setEnabled(true);
+            WMP1->setDisplaySize(MediaPlayer::DefaultSize);
+        }
+        break;
+    }
+    case MediaPlayer::Closed:
+        state.StreamEnded = false;
+        if (marked)
+            marked->setBorderStyle(0);
+        break;
+    default:
+        break;
+    }
+
+    if (WMP1->DisplaySize() != MediaPlayer::FullScreen &&
+        !WMP1->ViewOption(kViewOptionOutsideFullScreen))
+        WMP1->setViewOption(kViewOptionOutsideFullScreen, true);
+    for (int id : kViewOptionsRestored) {
+        if (!WMP1->ViewOption(id))
+            WMP1->setViewOption(id, true);
+    }
+}
+
+void Form1::WMP1_Error()
+{
+    if (WMP1->DisplaySize() == MediaPlayer::FullScreen)
+        WMP1->setDisplaySize(MediaPlayer::DefaultSize);
+    if (WMP1->PlayState() == MediaPlayer::Playing)
+        WMP1->Pause();
+
+    if (state.IgnoreError) {
+        state.IgnoreError = false;
+        return;
+    }
+    showMessage(QStringLiteral("Error : ") + WMP1->ErrorDescription());
+    mnuOpen->setEnabled(true);
+    mnuPlayVCD->setEnabled(true);
+    LoadTrackList();
+    state.TrackCount = 0;
+    // Close stays offered while something is loaded or still loading.
+    const int ready = WMP1->ReadyState();
+    mnuClose->setEnabled(ready == MediaPlayer::Loaded || ready == MediaPlayer::Loading);
+}
+
+void Form1::WMP1_Warning(int, int, const QString &description)
+{
+    if (WMP1->DisplaySize() == MediaPlayer::FullScreen)
+        WMP1->setDisplaySize(MediaPlayer::DefaultSize);
+    if (WMP1->PlayState() == MediaPlayer::Playing)
+        WMP1->Pause();
+    showMessage(QStringLiteral("Warning : ") + description);
+    LoadTrackList();
+    state.TrackCount = 0;
+    mnuOpen->setEnabled(true);
+    mnuPlayVCD->setEnabled(true);
+}
+
+void Form1::WMP1_ReadyStateChange(int readyState)
+{
+    const QString fileName = WMP1->FileName();
+    if (readyState == MediaPlayer::Loaded && !fileName.isEmpty()) {
+        const QString caption = QStringLiteral("Tavero : ") + fileName.toLower();
+        if (windowTitle() != caption) {
+            setWindowTitle(caption);
+            UpdateRecentFiles(fileName);
+        }
+    } else {
+        setWindowTitle(QStringLiteral(" Tavero Player v3.0 "));
+        if (state.CurrentTrack >= 0)
+            Lbl1[slotOf(state.CurrentTrack)]->setBorderStyle(0);
+    }
+    FitToPlayer();
+}
 
 } // namespace tavero

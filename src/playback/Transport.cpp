@@ -1,17 +1,58 @@
 #include "app/Form1.h"
 
-#include <QCloseEvent>
-#include <QDropEvent>
-#include <QMimeData>
-
 namespace tavero {
 
-// Not built yet.
-void Form1::mnuRun_Click() {}
-void Form1::mnuPause_Click() {}
-void Form1::mnuStop_Click() {}
-void Form1::mnuClose_Click() {}
-void Form1::mnuLoop_Click() {}
-void Form1::mnuContinuousPlay_Click() {}
+// The transport items are set at once; the play-state handler sets them
+// again from the state the component really reaches.
+
+void Form1::mnuRun_Click()
+{
+    const bool started = WMP1->Play();
+    mnuRun->setEnabled(!started);
+    mnuPause->setEnabled(started);
+    mnuStop->setEnabled(started);
+}
+
+void Form1::mnuPause_Click()
+{
+    mnuRun->setEnabled(true);
+    mnuPause->setEnabled(false);
+    WMP1->Pause();
+}
+
+void Form1::mnuStop_Click()
+{
+    mnuRun->setEnabled(false);
+    mnuPause->setEnabled(false);
+    mnuStop->setEnabled(false);
+    WMP1->Stop();
+}
+
+void Form1::mnuClose_Click()
+{
+    state.SingleFileMode = false;
+    if (WMP1->PlayState() != MediaPlayer::Closed) {
+        // Stopping and unloading may make the component complain; that is
+        // our own doing and not worth a message.
+        state.IgnoreError = true;
+        WMP1->Stop();
+        WMP1->setFileName(QString());
+        seams_.events->processEvents();
+    }
+    mnuClose->setEnabled(false);
+    mnuRun->setEnabled(false);
+    mnuOpen->setEnabled(true);
+    mnuPlayVCD->setEnabled(true);
+}
+
+void Form1::mnuLoop_Click()
+{
+    mnuLoop->setChecked(!mnuLoop->isChecked());
+}
+
+void Form1::mnuContinuousPlay_Click()
+{
+    mnuContinuousPlay->setChecked(!mnuContinuousPlay->isChecked());
+}
 
 } // namespace tavero
