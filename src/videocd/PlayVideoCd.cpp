@@ -1,17 +1,134 @@
 #include "app/Form1.h"
 
-#include <QCloseEvent>
-#include <QDropEvent>
-#include <QMimeData>
+#include "videocd/DrivePath.h"
+#include "videocd/Form2.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QPointer>
 
 namespace tavero {
 
-// Not built yet.
-void Form1::mnuPlayVCD_Click() {}
-void Form1::Cmd1_MouseDown(int, int, int, float, float) {}
-void Form1::Lbl1_MouseMove(int) {}
-void Form1::Lbl1_Click(int) {}
-void Form1::Frame1_MouseMove() {}
-void Form1::Form_MouseMove() {}
+namespace {
+const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
+}
+
+void Form1::mnuPlayVCD_Click()
+{
+    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
+        Lbl1[state.LoopIndex]->setEnabled(false);
+
+    if (!CheckCDMedia(true))
+        return;
+    const QString root = CDDriveRoot();
+    if (root.isEmpty())
+        return;
+
+    ProbeResult probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegav")));
+    QString subfolder = QStringLiteral("Mpegav");
+    if (probe.status == Lookup::Error) {
+        showMessage(QStringLiteral("Error : ") + probe.error);
+        return;
+    }
+    if (probe.status != Lookup::Found) {
+        probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegsav")));
+        subfolder = QStringLiteral("Mpegsav");
+    }
+    if (probe.status != Lookup::Found) {
+        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
+            Lbl1[state.LoopIndex]->setEnabled(true);
+        showMessage(kNoVideoCd);
+        return;
+    }
+
+    // Only real Video CD tracks here; the panel's scan also lists MPEG files.
+    File1.setPattern(QStringLiteral("*.dat"));
+    File1.setPath(joinPath(root, subfolder));
+    state.TrackFolder = File1.Path();
+    if (state.TrackFolder.endsWith(QLatin1Char('/')))
+        state.TrackFolder.chop(1);
+    File1.Refresh();
+
+    const int count = File1.ListCount();
+    if (count == 0) {
+        showMessage(kNoVideoCd);
+        return;
+    }
+    for (state.LoopIndex = 0; state.LoopIndex < qMin(count, int(kSlots)); ++state.LoopIndex)
+        Lbl1[state.LoopIndex]->setEnabled(true);
+    state.SingleFileMode = false;
+    Cmd1_MouseDown(0, 0, 0, 0.0f, 0.0f);
+}
+
+void Form1::Cmd1_MouseDown(int index, int, int, float, float)
+{
+    if (index < 0 || index >= kSlots)
+        return;
+    Cmd1[index]->hide();
+    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
+        Lbl1[state.LoopIndex]->setBorderStyle(0);
+    Lbl1[index]->setBorderStyle(1);
+    state.SingleFileMode = false;
+    seams_.events->processEvents();
+
+    if (index < 9) {
+        PlayFile(joinPath(state.TrackFolder, File1.List(index)));
+        return;
+    }
+
+    // The more-tracks slot: whatever it shows, it opens the list window.
+    state.IgnoreError = true;
+    mnuStop_Click();
+
+    // A window left over from an opening that did not end normally is not
+    // reused: each opening starts from the window's first state.
+    if (form2_)
+        delete form2_;
+    form2_ = new Form2(this);
+    form2_->List1->clear();
+    for (state.LoopIndex = 9; state.LoopIndex < File1.ListCount(); ++state.LoopIndex)
+        form2_->List1->addItem(File1.List(state.LoopIndex));
+    form2_->setWindowTitle(QStringLiteral("More Tracks Found : ") +
+                           QString::number(form2_->List1->count()) + QLatin1Char(' '));
+    state.ChosenTrack.clear();
+    form2_->exec();   // the window deletes itself when it closes
+    if (form2_)
+        delete form2_;
+
+    if (!state.ChosenTrack.isEmpty())
+        PlayFile(joinPath(state.TrackFolder, state.ChosenTrack));
+}
+
+void Form1::Lbl1_MouseMove(int index)
+{
+    if (index < 0 || index >= kSlots)
+        return;
+    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
+        if (state.LoopIndex != index && !Cmd1[state.LoopIndex]->isHidden())
+            Cmd1[state.LoopIndex]->hide();
+    }
+    // The playing track's slot keeps its marked label on show.
+    if (Lbl1[index]->isEnabled() && Lbl1[index]->BorderStyle() == 0)
+        Cmd1[index]->show();
+}
+
+void Form1::Lbl1_Click(int)
+{
+    // Tracks start only from a button going down; a click on a label,
+    // including the marked one whose button never shows, starts nothing.
+}
+
+void Form1::Frame1_MouseMove()
+{
+    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
+        if (!Cmd1[state.LoopIndex]->isHidden())
+            Cmd1[state.LoopIndex]->hide();
+    }
+}
+
+void Form1::Form_MouseMove()
+{
+    Frame1_MouseMove();
+}
 
 } // namespace tavero

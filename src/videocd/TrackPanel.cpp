@@ -1,12 +1,123 @@
 #include "app/Form1.h"
 
-#include <QCloseEvent>
-#include <QDropEvent>
-#include <QMimeData>
+#include "videocd/DrivePath.h"
 
 namespace tavero {
 
-// Not built yet.
-void Form1::LoadTrackList() {}
+namespace {
+
+// Size in megabytes with one decimal, halves rounded up, computed in whole
+// numbers so that neither binary fractions nor the user's locale change
+// the text.
+QString megabytes(qint64 bytes)
+{
+    constexpr qint64 kMiB = 1024 * 1024;
+    const qint64 tenths = (qMax<qint64>(bytes, 0) * 10 + kMiB / 2) / kMiB;
+    return QString::number(tenths / 10) + QLatin1Char('.') + QString::number(tenths % 10);
+}
+
+} // namespace
+
+void Form1::LoadTrackList()
+{
+    const bool wasPresent = state.DiscPresent;
+    state.DiscPresent = CheckCDMedia(false);
+    if (wasPresent && !state.DiscPresent)
+        mnuClose_Click();
+
+    if (!state.DiscPresent) {
+        state.TrackCount = 0;
+        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
+            const int i = state.LoopIndex;
+            Lbl1[i]->setEnabled(false);
+            Cmd1[i]->setBackColor(kColorButtonFace);
+            Lbl1[i]->setBackColor(kColorButtonFace);
+            Cmd1[i]->hide();
+            Cmd1[i]->setToolTip(QString());
+            Lbl1[i]->setToolTip(QString());
+        }
+        return;
+    }
+
+    QString root = CDDriveRoot();
+    if (root.isEmpty())
+        return;
+
+    ProbeResult probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegav")));
+    QString subfolder = QStringLiteral("Mpegav");
+    if (probe.status == Lookup::Error) {
+        // The drive could not be read: nothing on the panel can be trusted.
+        state.TrackCount = 0;
+        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
+            const int i = state.LoopIndex;
+            Lbl1[i]->setEnabled(false);
+            Cmd1[i]->setBackColor(kColorButtonFace);
+            Lbl1[i]->setBackColor(kColorButtonFace);
+        }
+        if (WMP1->ReadyState() != MediaPlayer::NothingLoaded)
+            mnuClose_Click();
+        return;
+    }
+    // Later probes that fail count as finding nothing.
+    if (probe.status != Lookup::Found) {
+        probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegsav")));
+        subfolder = QStringLiteral("Mpegsav");
+    }
+    if (probe.status != Lookup::Found) {
+        // No track folder: list the files at the top of the disc.
+        probe = seams_.files->probe(joinPath(root, QString()));
+        if (root.endsWith(QLatin1Char('/'))) {
+            root.chop(1);
+            setCDDriveRoot(root);
+        }
+        subfolder.clear();
+    }
+    if (probe.status != Lookup::Found)
+        return;
+
+    File1.setPattern(QStringLiteral("*.dat;*.mpg;*.mpeg"));
+    File1.setPath(joinPath(root, subfolder));
+    state.TrackFolder = File1.Path();
+    if (state.TrackFolder.endsWith(QLatin1Char('/')))
+        state.TrackFolder.chop(1);
+    File1.Refresh();
+
+    const int count = File1.ListCount();
+    if (state.TrackCount == count)
+        return;
+
+    state.TrackCount = std::int16_t(qMin(count, 32767));
+    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
+        const int i = state.LoopIndex;
+        Lbl1[i]->setEnabled(false);
+        Cmd1[i]->setBackColor(kColorButtonFace);
+        Lbl1[i]->setBackColor(kColorButtonFace);
+        Cmd1[i]->setToolTip(QString());
+        Lbl1[i]->setToolTip(QString());
+    }
+    if (count == 0)
+        return;
+
+    const int trackSlots = count <= kSlots ? count : kSlots - 1;
+    for (state.LoopIndex = 0; state.LoopIndex < trackSlots; ++state.LoopIndex) {
+        const int i = state.LoopIndex;
+        const QString name = File1.List(i);
+        Lbl1[i]->setEnabled(true);
+        Cmd1[i]->setBackColor(kColorYellow);
+        Lbl1[i]->setBackColor(kColorYellow);
+        QString tip = QLatin1Char(' ') + name + QLatin1Char(' ');
+        if (const std::optional<qint64> size = seams_.files->fileSize(joinPath(state.TrackFolder, name)))
+            tip += QStringLiteral(" : ") + megabytes(*size) + QStringLiteral(" MB ");
+        Cmd1[i]->setToolTip(tip);
+        Lbl1[i]->setToolTip(Cmd1[i]->toolTip());
+    }
+    if (count > kSlots) {
+        Lbl1[9]->setEnabled(true);
+        Cmd1[9]->setBackColor(kColorYellow);
+        Lbl1[9]->setBackColor(kColorYellow);
+        Cmd1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
+        Lbl1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
+    }
+}
 
 } // namespace tavero

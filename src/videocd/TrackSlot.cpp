@@ -43,6 +43,13 @@ void TrackLabel::setBorderStyle(int style)
     setLineWidth(1);
 }
 
+void TrackLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    // The label's mouse moves are its own: passed on, they would reach the
+    // frame, whose handler puts down the button that this move just raised.
+    event->accept();
+}
+
 TrackButton::TrackButton(QWidget *parent) : QPushButton(parent)
 {
     setAutoFillBackground(true);

@@ -25,6 +25,9 @@ public:
     int BorderStyle() const { return borderStyle_; }
     void setBorderStyle(int style);
 
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+
 private:
     std::uint32_t backColor_ = kColorButtonFace;
     int borderStyle_ = 0;

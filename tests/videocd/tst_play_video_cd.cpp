@@ -1,0 +1,318 @@
+// File > Play Video CD, pressing the track slots, the more-tracks slot and
+// the slots' hover behaviour under real mouse events.
+
+// Mouse input goes through the window system's path, so each event reaches
+// the widget that lies under the pointer, as a user's would.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "VcdFixture.h"
+#include "videocd/Form2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+using namespace tavero;
+using namespace tavero::test;
+
+class TestPlayVideoCd : public QObject {
+    Q_OBJECT
+private slots:
+    void playsTheFirstTrack();
+    void discsItRefuses();
+    void discCheckFailures();
+    void pressingSlots();
+    void moreTracksSlot();
+    void hoverUnderRealEvents();
+};
+
+static const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
+
+// Runs `act` on the more-tracks window once it is up and modal. The timer
+// keeps looking until then: the slot lets pending events run before it
+// opens the window.
+static void whenModal(std::function<void(Form2 *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+        // Whatever the test did, the window must not stay open.
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    timer->start();
+}
+
+static void ready(Rig &rig)
+{
+    rig.form->FindCDDrive(true);
+    rig.form->LoadTrackList();
+}
+
+void TestPlayVideoCd::playsTheFirstTrack()
+{
+    {   // Twelve tracks: all ten labels on, track 1 plays, slot 0 marked.
+        Rig rig;
+        rig.disc.addTracks(QStringLiteral("MPEGAV"), 12);
+        rig.disc.addTracks(QStringLiteral("MPEGAV"), 2, QStringLiteral(".mpg"), QStringLiteral("EXTRA"));
+        ready(rig);
+        rig.form->state.SingleFileMode = true;
+        rig.form->mnuPlayVCD_Click();
+        QVERIFY(rig.platform.messages.shown.isEmpty());
+        QCOMPARE(rig.enabledLabels(), 10);
+        QCOMPARE(rig.borders(), QStringList{"0"});
+        QVERIFY(rig.form->Cmd1[0]->isHidden());
+        QVERIFY(!rig.form->state.SingleFileMode);
+        QCOMPARE(rig.form->File1.Pattern(), QStringLiteral("*.dat"));
+        QCOMPARE(rig.form->File1.ListCount(), 12);
+        QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("MPEGAV"));
+        QCOMPARE(rig.opened(), QStringList{rig.disc.path("MPEGAV/AVSEQ01.DAT")});
+        QCOMPARE(rig.form->state.CurrentTrack, 0);
+    }
+    {   // Lower-case second folder, three tracks: only their labels on.
+        Rig rig;
+        rig.disc.addTracks(QStringLiteral("mpegsav"), 3, QStringLiteral(".dat"), QStringLiteral("avseq"));
+        ready(rig);
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.enabledLabels(), 3);
+        QVERIFY(rig.form->Lbl1[2]->isEnabled());
+        QCOMPARE(rig.opened(), QStringList{rig.disc.path("mpegsav/avseq01.dat")});
+        // Play Video CD leaves colours and tooltips to the scan.
+        QCOMPARE(rig.slotStates()[0], QStringLiteral("eY avseq01.dat  : 0.0 MB "));
+    }
+}
+
+void TestPlayVideoCd::discsItRefuses()
+{
+    {   // MPEG files but no Video CD tracks: listed by the panel, refused here.
+        Rig rig;
+        rig.disc.addTracks(QStringLiteral("MPEGAV"), 2, QStringLiteral(".mpg"));
+        ready(rig);
+        QCOMPARE(rig.form->state.TrackCount, 2);
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.platform.messages.texts(), QStringList{kNoVideoCd});
+        QCOMPARE(rig.enabledLabels(), 0);
+        QVERIFY(rig.opened().isEmpty());
+    }
+    {   // A data CD: no track folder. The message, and all ten labels on.
+        // The scan before has shortened the root; the probes still land on
+        // the disc.
+        Rig rig;
+        rig.disc.addTracks(QString(), 2, QStringLiteral(".dat"));
+        ready(rig);
+        QVERIFY(!rig.form->CDDriveRoot().endsWith(QLatin1Char('/')));
+        rig.platform.files.probes.clear();
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.platform.files.probes,
+                 (QStringList{rig.disc.root() + "Mpegav", rig.disc.root() + "Mpegsav"}));
+        QCOMPARE(rig.platform.messages.texts(), QStringList{kNoVideoCd});
+        QCOMPARE(rig.enabledLabels(), 10);
+        QVERIFY(rig.opened().isEmpty());
+    }
+    {   // The drive fails on the first probe.
+        Rig rig;
+        rig.disc.addTracks(QStringLiteral("MPEGAV"), 2);
+        ready(rig);
+        rig.platform.files.failAllProbes = true;
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.platform.messages.texts(), QStringList{"Error : Device not ready"});
+        QCOMPARE(rig.enabledLabels(), 0);
+        QVERIFY(rig.opened().isEmpty());
+    }
+    {   // No CD drive ever found: nothing at all happens.
+        FakePlatform platform;
+        Form1 form(platform.seams(), new FakeMediaPlayer);
+        form.FindCDDrive(true);
+        form.mnuPlayVCD_Click();
+        QVERIFY(platform.messages.shown.isEmpty());
+        QVERIFY(platform.files.probes.isEmpty());
+    }
+}
+
+void TestPlayVideoCd::discCheckFailures()
+{
+    struct Case {
+        int result;
+        QString reply;
+        QString message;
+    };
+    const QList<Case> cases{
+        {0, QStringLiteral("false"), QStringLiteral("No CD is present in CD-Drive.")},
+        {263, QString(), QStringLiteral("CD is already in use by some other application.")},
+        {5, QString(), QStringLiteral("Error accessing CD. ")},
+        {5, QStringLiteral("Medium not readable"), QStringLiteral("Error accessing CD. Medium not readable")},
+    };
+    for (const Case &c : cases) {
+        Rig rig;
+        rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
+        ready(rig);
+        QCOMPARE(rig.enabledLabels(), 3);
+        rig.platform.cdAudio.statusResult = c.result;
+        rig.platform.cdAudio.statusReply = c.reply;
+        rig.platform.files.probes.clear();
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.platform.messages.texts(), QStringList{c.message});
+        QCOMPARE(rig.enabledLabels(), 0);
+        QVERIFY(rig.platform.files.probes.isEmpty());
+        QVERIFY(rig.opened().isEmpty());
+    }
+}
+
+void TestPlayVideoCd::pressingSlots()
+{
+    Rig rig;
+    const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 5);
+    ready(rig);
+    rig.form->state.SingleFileMode = true;
+    rig.form->Cmd1[3]->show();
+    rig.form->Cmd1_MouseDown(3, 1, 0, 10.0f, 10.0f);
+    QVERIFY(rig.form->Cmd1[3]->isHidden());
+    QCOMPARE(rig.borders(), QStringList{"3"});
+    QVERIFY(!rig.form->state.SingleFileMode);
+    QCOMPARE(rig.opened(), QStringList{rig.disc.path("MPEGAV/") + names[3]});
+    QVERIFY(rig.platform.events.calls > 0);
+
+    // Another slot moves the marker.
+    rig.form->Cmd1_MouseDown(1, 1, 0, 0.0f, 0.0f);
+    QCOMPARE(rig.borders(), QStringList{"1"});
+    QCOMPARE(rig.opened().last(), rig.disc.path("MPEGAV/") + names[1]);
+}
+
+void TestPlayVideoCd::moreTracksSlot()
+{
+    Rig rig;
+    const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 12);
+    ready(rig);
+    rig.form->mnuPlayVCD_Click();
+    rig.player->calls.clear();
+
+    // Pick the second entry.
+    QString title;
+    QStringList entries;
+    QPointer<Form2> first;
+    whenModal([&](Form2 *w) {
+        first = w;
+        title = w->windowTitle();
+        for (int i = 0; i < w->List1->count(); ++i)
+            entries << w->List1->item(i)->text();
+        QVERIFY(rig.player->calls.contains(QStringLiteral("Stop")));
+        w->List1->setCurrentRow(1);
+        w->cmdOk->click();
+    });
+    rig.form->Cmd1_MouseDown(9, 2, 0, 0.0f, 0.0f);
+    QCOMPARE(title, QStringLiteral("More Tracks Found : 3 "));
+    QCOMPARE(entries, names.mid(9));
+    QCOMPARE(rig.form->state.ChosenTrack, names[10]);
+    QCOMPARE(rig.opened(), QStringList{rig.disc.path("MPEGAV/") + names[10]});
+    QCOMPARE(rig.borders(), QStringList{"9"});
+    QVERIFY(first.isNull());   // discarded once closed
+    QVERIFY(!rig.form->form2());
+    QCOMPARE(rig.player->calls.indexOf(QStringLiteral("Stop")), 0);
+
+    // Cancel: nothing plays, the slot keeps its marker.
+    rig.player->calls.clear();
+    whenModal([&](Form2 *w) {
+        QVERIFY(w != first);
+        w->List1->setCurrentRow(0);
+        w->cmdCancel->click();
+    });
+    rig.form->Cmd1_MouseDown(9, 1, 0, 0.0f, 0.0f);
+    QVERIFY(rig.form->state.ChosenTrack.isEmpty());
+    QVERIFY(rig.opened().isEmpty());
+    QCOMPARE(rig.borders(), QStringList{"9"});
+    QVERIFY(rig.form->state.IgnoreError || rig.player->calls.contains(QStringLiteral("Stop")));
+
+    // OK without a selection: nothing plays.
+    rig.player->calls.clear();
+    whenModal([&](Form2 *w) { w->cmdOk->click(); });
+    rig.form->Cmd1_MouseDown(9, 1, 0, 0.0f, 0.0f);
+    QVERIFY(rig.form->state.ChosenTrack.isEmpty());
+    QVERIFY(rig.opened().isEmpty());
+
+    // Exactly ten tracks: slot 9 is a track slot, yet pressing it opens the
+    // list with the tenth track.
+    Rig ten;
+    const QStringList tenNames = ten.disc.addTracks(QStringLiteral("MPEGAV"), 10);
+    ready(ten);
+    QCOMPARE(ten.slotStates()[9], QStringLiteral("eY") + QStringLiteral(" %1  : 0.0 MB ").arg(tenNames[9]));
+    QStringList tenEntries;
+    whenModal([&](Form2 *w) {
+        tenEntries << w->windowTitle();
+        for (int i = 0; i < w->List1->count(); ++i)
+            tenEntries << w->List1->item(i)->text();
+        // A double click on the entry chooses it.
+        w->List1->setCurrentRow(0);
+        emit w->List1->itemDoubleClicked(w->List1->item(0));
+    });
+    ten.form->Cmd1_MouseDown(9, 1, 0, 0.0f, 0.0f);
+    QCOMPARE(tenEntries, (QStringList{"More Tracks Found : 1 ", tenNames[9]}));
+    QCOMPARE(ten.opened(), QStringList{ten.disc.path("MPEGAV/") + tenNames[9]});
+}
+
+void TestPlayVideoCd::hoverUnderRealEvents()
+{
+    Rig rig;
+    const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 4);
+    ready(rig);
+    Form1 &form = *rig.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto centre = [](QWidget *w) { return w->rect().center(); };
+
+    // Onto a track's label: its button rises.
+    QTest::mouseMove(form.Lbl1[1], centre(form.Lbl1[1]));
+    QTRY_VERIFY(form.Cmd1[1]->isVisible());
+    // Onto the next label: the first sinks, the next rises.
+    QTest::mouseMove(form.Lbl1[2], centre(form.Lbl1[2]));
+    QTRY_VERIFY(form.Cmd1[2]->isVisible());
+    QVERIFY(!form.Cmd1[1]->isVisible());
+    // Onto the frame outside the slots: all sink.
+    QTest::mouseMove(form.Frame1, QPoint(5, form.Frame1->height() / 2));
+    QTRY_VERIFY(!form.Cmd1[2]->isVisible());
+
+    // Onto the window's own area outside the panel and the video.
+    QTest::mouseMove(form.Lbl1[3], centre(form.Lbl1[3]));
+    QTRY_VERIFY(form.Cmd1[3]->isVisible());
+    const QPoint gap(1, (form.Frame1->geometry().bottom() + form.WMP1->geometry().top()) / 2);
+    QVERIFY(form.client->childAt(gap) == nullptr);
+    QTest::mouseMove(form.client, gap);
+    QTRY_VERIFY(!form.Cmd1[3]->isVisible());
+
+    // A label without a track shows no button.
+    QTest::mouseMove(form.Lbl1[7], centre(form.Lbl1[7]));
+    QTest::qWait(20);
+    QVERIFY(!form.Cmd1[7]->isVisible());
+
+    // Any mouse button going down on a risen button plays its track.
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+        const int slot = button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 3 : 1;
+        QTest::mouseMove(form.Lbl1[slot], centre(form.Lbl1[slot]));
+        QTRY_VERIFY(form.Cmd1[slot]->isVisible());
+        QTest::mousePress(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
+        QTest::mouseRelease(form.Cmd1[slot], button, {}, centre(form.Cmd1[slot]));
+        QTRY_COMPARE(rig.opened().value(rig.opened().size() - 1), rig.disc.path("MPEGAV/") + names[slot]);
+        QCOMPARE(rig.borders(), QStringList{QString::number(slot)});
+        QVERIFY(!form.Cmd1[slot]->isVisible());
+    }
+
+    // The playing track's label shows no button, and a click on it does
+    // not restart the track.
+    const qsizetype opens = rig.opened().size();
+    QTest::mouseMove(form.Lbl1[1], centre(form.Lbl1[1]));
+    QTest::qWait(20);
+    QVERIFY(!form.Cmd1[1]->isVisible());
+    QTest::mouseClick(form.Lbl1[1], Qt::LeftButton, {}, centre(form.Lbl1[1]));
+    QTest::qWait(20);
+    QCOMPARE(rig.opened().size(), opens);
+}
+
+QTEST_MAIN(TestPlayVideoCd)
+#include "tst_play_video_cd.moc"
