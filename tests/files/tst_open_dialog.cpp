@@ -77,17 +77,43 @@ void TestOpenDialog::singleFileModeFollowsTheAnswer()
 
 void TestOpenDialog::startFolderIsCdFolder()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
+    // A disc mounted with upper-case names in a CD drive.
+    QTemporaryDir disc;
+    QVERIFY(disc.isValid());
+    QVERIFY(QDir(disc.path()).mkdir(QStringLiteral("MPEGAV")));
+    QTemporaryDir movies;
+    QVERIFY(movies.isValid());
+    const QString film = movies.path() + QStringLiteral("/film.mpg");
+    {
+        QFile f(film);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
 
-    form.state.CDFolder = QStringLiteral("/media/cdrom/MPEGAV");
+    FakePlatform platform;
+    platform.drives.add(QStringLiteral("sr0"), disc.path(), DriveQuery::kCdRom);
+    Form1 form(platform.seams(), new FakeMediaPlayer);
+    form.FindCDDrive(false);
+    QVERIFY(!form.state.CDFolder.isEmpty());
     form.mnuOpen_Click();
-    QCOMPARE(platform.openDialog.lastFolder, QStringLiteral("/media/cdrom/MPEGAV"));
+    QCOMPARE(platform.openDialog.lastFolder, form.state.CDFolder);
+    // Qt's dialog finds that folder whatever its letter case.
+    const auto dialog = QtOpenFileDialog::createDialog(nullptr, QString(), platform.openDialog.lastFilters,
+                                                       0, platform.openDialog.lastFolder);
+    QCOMPARE(dialog->directory().absolutePath(), disc.path() + QStringLiteral("/MPEGAV"));
+
+    // After a file from elsewhere, the dialog starts on the disc again.
+    platform.openDialog.answer = film;
+    form.mnuOpen_Click();
+    platform.openDialog.answer.clear();
+    form.mnuOpen_Click();
+    QCOMPARE(platform.openDialog.lastFolder, form.state.CDFolder);
 
     // No CD drive: no folder of ours, the dialog picks one.
-    form.state.CDFolder.clear();
-    form.mnuOpen_Click();
-    QCOMPARE(platform.openDialog.lastFolder, QString());
+    FakePlatform noDrive;
+    Form1 other(noDrive.seams(), new FakeMediaPlayer);
+    other.FindCDDrive(false);
+    other.mnuOpen_Click();
+    QCOMPARE(noDrive.openDialog.lastFolder, QString());
 }
 
 static void touch(const QString &path)
