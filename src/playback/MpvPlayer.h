@@ -1,40 +1,207 @@
 #pragma once
+// WMP1 on libmpv: the video on top, its own control bar and status line
+// below.
+//
+// States: PlayState 0 stopped, 1 paused, 2 playing, 6 closed; ReadyState 0
+// nothing loaded, 1 loading (only inside Open), 4 loaded. Every change of
+// either raises PlayStateChange / ReadyStateChange.
+//
+// End of a medium: the player goes back to the start and stops; it raises
+// PlayStateChange(2, 0) (or 1 -> 0) first, and EndOfStream(0) only after that
+// handler has returned, and only if nothing was opened, closed or played in
+// the meantime. The handler may let events run: mpv's events are not
+// drained again while it does.
+//
+// Open() loads a local file only. The path is made absolute, so mpv never
+// reads it as a URL, a protocol or an option, and it must be an existing,
+// readable, non-empty regular file. It waits (a few seconds at most) until
+// mpv has loaded the file or refused it; a refusal fails the call with a
+// description naming the file and the reason, and leaves nothing loaded
+// (no Error event). On success it plays by itself.
+//
+// A failure during playback (mpv gives up on the stream, or the file
+// shrinks or vanishes under it, as when a disc is taken out) unloads the
+// medium and raises Error with ErrorDescription set. A machine without a
+// sound device plays the video silently. Warning is never raised.
+//
+// View options (all off until set):
+//   23    transport buttons (play/pause, stop)
+//   26    seek bar
+//   1025  mute button and volume slider
+//   1086  status line under the control bar (state and time)
+//   1107  context menu on a right click
+//   1108  elapsed / total time beside the seek bar
+// Start options are recorded and can be read back; they change nothing.
+//
+// AutoSize on: the component's size is the video's display size times
+// 1/2, 1 or 2 (DisplaySize 1, 0, 2) plus the height of its visible bars,
+// 286 x 253 pixels when nothing or only sound is loaded. It resizes itself
+// at once when the size, the medium or the bars change. DisplaySize 3 moves
+// the picture alone into a full-screen window on this window's screen; the
+// component keeps its default size meanwhile. Esc or a double click there
+// sets DisplaySize back to 0.
+//
+// Keys while focused: Space play/pause, Left/Right seek 5 s back/forward.
+//
+// Output: Output::Headless uses mpv's null video and audio outputs and no
+// OpenGL (for tests); Output::Auto chooses it when Qt runs without a
+// display (the offscreen or minimal platform), and a window otherwise.
+
 #include "playback/MediaPlayer.h"
 
 #include <QMap>
+#include <QPointer>
+#include <QSize>
+#include <atomic>
+
+struct mpv_handle;
+struct mpv_event;
+
+class QLabel;
+class QMenu;
+class QSlider;
+class QToolButton;
+class QDialog;
+class QActionGroup;
 
 namespace tavero {
 
-// WMP1 on libmpv. Not built yet.
+class MpvVideoWidget;
+
 class MpvPlayer : public MediaPlayer {
     Q_OBJECT
 public:
+    enum class Output { Auto, Window, Headless };
+    enum ViewOptionIds {
+        ViewTransport = 23,
+        ViewSeekBar = 26,
+        ViewVolume = 1025,
+        ViewStatusLine = 1086,
+        ViewContextMenu = 1107,
+        ViewTimeReadout = 1108,
+    };
+
     explicit MpvPlayer(QWidget *parent = nullptr);
+    explicit MpvPlayer(Output output, QWidget *parent = nullptr);
     ~MpvPlayer() override;
 
-    int PlayState() const override { return Closed; }
-    int ReadyState() const override { return NothingLoaded; }
+    int PlayState() const override { return playState_; }
+    int ReadyState() const override { return readyState_; }
     int DisplaySize() const override { return displaySize_; }
-    void setDisplaySize(int size) override { displaySize_ = size; }
-    QString FileName() const override { return QString(); }
-    void setFileName(const QString &) override {}
-    QString ErrorDescription() const override { return QString(); }
+    void setDisplaySize(int size) override;
+    QString FileName() const override { return fileName_; }
+    // "" unloads; any other path is opened as by Open, and a failure is
+    // raised as Error.
+    void setFileName(const QString &path) override;
+    QString ErrorDescription() const override { return errorDescription_; }
     bool AutoSize() const override { return autoSize_; }
-    void setAutoSize(bool on) override { autoSize_ = on; }
-    bool ViewOption(int id) const override { return viewOptions_.value(id); }
-    void setViewOption(int id, bool on) override { viewOptions_[id] = on; }
-    void setStartOption(int, bool) override {}
-    void setStartOptionValue(int, int) override {}
-    bool Play(QString * = nullptr) override { return false; }
-    bool Pause(QString * = nullptr) override { return false; }
-    bool Stop(QString * = nullptr) override { return false; }
-    bool Open(const QString &, QString * = nullptr) override { return false; }
-    void ShowDialog(int) override {}
+    void setAutoSize(bool on) override;
+    bool ViewOption(int id) const override { return viewOptions_.value(id, false); }
+    void setViewOption(int id, bool on) override;
+    void setStartOption(int id, bool on) override { startOptions_[id] = on ? 1 : 0; }
+    void setStartOptionValue(int id, int value) override { startOptions_[id] = value; }
+    int StartOption(int id) const { return startOptions_.value(id, 0); }
+    bool Play(QString *error = nullptr) override;
+    bool Pause(QString *error = nullptr) override;
+    bool Stop(QString *error = nullptr) override;
+    bool Open(const QString &path, QString *error = nullptr) override;
+    void ShowDialog(int which) override;
+
+    bool isHeadless() const { return headless_; }
+    // Playback speed factor (1 = normal); tests play faster.
+    void setSpeed(double factor);
+    double position() const { return position_; }
+    double duration() const { return duration_; }
+    // The video's display size at 100%; empty when none is loaded.
+    QSize videoSize() const { return videoSize_; }
+    // The area the picture takes inside the component.
+    QWidget *videoArea() const { return videoBox_; }
+    QMenu *contextMenu() const { return contextMenu_; }
+    QWidget *fullScreenWindow() const { return fullScreen_; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void drainEvents();
 
 private:
-    int displaySize_ = 0;
+    void createMpv();
+    void buildInterface();
+    void buildContextMenu();
+    bool loadFile(const QString &absPath, QString *reason);
+    void waitForLogText(int msecs);
+    void handleEvent(mpv_event *event);
+    void finishMedium();
+    void failPlayback(const QString &description);
+    void unloadQuietly();
+    void setPlayState(int state);
+    void setReadyState(int state);
+    void command(std::initializer_list<const char *> args);
+    void seekTo(double seconds);
+    void seekBy(double seconds);
+    void togglePlayPause();
+    QString stillReadable() const;
+    void readVideoSize();
+    void reattachVideo();
+    void applySize();
+    void layoutParts();
+    int barsHeight() const;
+    void updateControls();
+    void updateTime();
+    void updatePartsVisibility();
+    void enterFullScreen();
+    void leaveFullScreen();
+    void showContextMenuAt(const QPoint &globalPos);
+    void emitMouseMove(QWidget *source, QMouseEvent *event);
+
+    bool headless_ = false;
+    mpv_handle *mpv_ = nullptr;
+    QString initError_;
+    std::atomic<bool> wakeupPending_{false};
+    bool draining_ = false;
+    bool opening_ = false;
+    quint64 generation_ = 0;
+    qint64 currentEntry_ = -1;
+    QString lastLogError_;
+
+    int playState_ = Closed;
+    int readyState_ = NothingLoaded;
+    int displaySize_ = DefaultSize;
     bool autoSize_ = false;
+    QString fileName_;
+    qint64 fileSize_ = -1;
+    QString errorDescription_;
     QMap<int, bool> viewOptions_;
+    QMap<int, int> startOptions_;
+    QSize videoSize_;
+    double position_ = 0;
+    double duration_ = 0;
+    double lastPlayedPosition_ = 0;
+    double speed_ = 1.0;
+    bool needsReload_ = false;
+
+    QWidget *videoBox_ = nullptr;        // black area holding the picture
+    QWidget *video_ = nullptr;           // the picture (MpvVideoWidget unless headless)
+    MpvVideoWidget *glVideo_ = nullptr;
+    QWidget *controlBar_ = nullptr;
+    QToolButton *playButton_ = nullptr;
+    QToolButton *stopButton_ = nullptr;
+    QSlider *seekBar_ = nullptr;
+    QLabel *timeLabel_ = nullptr;
+    QToolButton *muteButton_ = nullptr;
+    QSlider *volumeSlider_ = nullptr;
+    QLabel *statusLine_ = nullptr;
+    QMenu *contextMenu_ = nullptr;
+    QActionGroup *sizeGroup_ = nullptr;
+    QPointer<QDialog> help_;
+    QPointer<QWidget> fullScreen_;
+    bool seeking_ = false;
+    int barHeight_ = 0;
+    int statusHeight_ = 0;
 };
 
 } // namespace tavero

@@ -295,20 +295,33 @@ void TestPlayerEvents::recentFilesOnlyForANewFile()
 {
     PlaybackRig rig;
     auto &form = *rig.form;
-    form.PlayFile("/Media/A.mpg");
+    form.PlayFile("/media/a.mpg");
     if (form.recentCaption(0).isEmpty())
         QSKIP("the recent-files list is not built in this tree");
-    QVERIFY(form.recentCaption(0).contains("/Media/A.mpg"));   // not lower-cased
-    form.PlayFile("/Media/B.mpg");
-    QVERIFY(form.recentCaption(0).contains("/Media/B.mpg"));
-    QVERIFY(form.recentCaption(1).contains("/Media/A.mpg"));
-    // The same file loaded again (the caption already names it): the list
-    // is not touched, so A does not move to the top.
+    // Six files: the fifth is pushed out of the list again.
+    for (const char *name : {"b", "c", "d", "e", "f"})
+        form.PlayFile(QStringLiteral("/media/%1.mpg").arg(name));
+    auto listed = [&] {
+        QStringList out;
+        for (int i = 0; i < Form1::kRecentSlots; ++i)
+            out << form.recentCaption(i).mid(4);
+        return out;
+    };
+    const QStringList before = listed();
+    QVERIFY(!before.contains("/media/e.mpg"));
+
+    // e loaded again while the caption already names it: not entered.
     rig.player->quiet = true;
-    rig.player->fileName = "/Media/A.mpg";
-    form.setWindowTitle("Tavero : /media/a.mpg");
+    rig.player->fileName = "/media/e.mpg";
+    form.setWindowTitle("Tavero : /media/e.mpg");
     form.WMP1_ReadyStateChange(MediaPlayer::Loaded);
-    QVERIFY(form.recentCaption(0).contains("/Media/B.mpg"));
+    QCOMPARE(listed(), before);
+
+    // Under another caption it is entered.
+    form.setWindowTitle("Tavero : /media/f.mpg");
+    form.WMP1_ReadyStateChange(MediaPlayer::Loaded);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Tavero : /media/e.mpg"));
+    QVERIFY(listed().contains("/media/e.mpg"));
 }
 
 void TestPlayerEvents::mouseOverVideo()
