@@ -4,6 +4,10 @@ namespace tavero {
 
 void FileListBox::setPattern(const QString &pattern)
 {
+    // The scan sets the same pattern on every idle tick; reading the disc
+    // again for it would only repeat the listing that follows.
+    if (pattern == pattern_)
+        return;
     pattern_ = pattern;
     if (!path_.isEmpty())
         Refresh();

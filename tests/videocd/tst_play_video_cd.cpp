@@ -76,6 +76,14 @@ void TestPlayVideoCd::playsTheFirstTrack()
         QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("MPEGAV"));
         QCOMPARE(rig.opened(), QStringList{rig.disc.path("MPEGAV/AVSEQ01.DAT")});
         QCOMPARE(rig.form->state.CurrentTrack, 0);
+
+        // The next scan lists the MPEG files again; the count it built the
+        // panel for is unchanged, so the panel stays as Play Video CD left it.
+        rig.form->LoadTrackList();
+        QCOMPARE(rig.form->File1.Pattern(), QStringLiteral("*.dat;*.mpg;*.mpeg"));
+        QCOMPARE(rig.form->File1.ListCount(), 14);
+        QCOMPARE(rig.enabledLabels(), 10);
+        QCOMPARE(rig.borders(), QStringList{"0"});
     }
     {   // Lower-case second folder, three tracks: only their labels on.
         Rig rig;
@@ -285,6 +293,12 @@ void TestPlayVideoCd::hoverUnderRealEvents()
     QVERIFY(form.client->childAt(gap) == nullptr);
     QTest::mouseMove(form.client, gap);
     QTRY_VERIFY(!form.Cmd1[3]->isVisible());
+
+    // Onto the video: the player's own mouse move puts the button down.
+    QTest::mouseMove(form.Lbl1[0], centre(form.Lbl1[0]));
+    QTRY_VERIFY(form.Cmd1[0]->isVisible());
+    emit form.WMP1->MouseMove(0, 0, 300.0f, 300.0f);
+    QVERIFY(!form.Cmd1[0]->isVisible());
 
     // A label without a track shows no button.
     QTest::mouseMove(form.Lbl1[7], centre(form.Lbl1[7]));
