@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace tavero {
 
@@ -47,18 +48,145 @@ void Form1::FitToPlayer()
     }
 }
 
-// Not built yet.
-void Form1::Form_Resize() {}
-void Form1::Form_Paint() {}
-void Form1::mnu100_Click() {}
-void Form1::mnu50_Click() {}
-void Form1::mnu200_Click() {}
-void Form1::mnuFullScreen_Click() {}
-void Form1::mnuMin_Click() {}
-void Form1::mnuContext_Click() {}
-void Form1::sizeCommand(int) {}
-void Form1::resizeEvent(QResizeEvent *event) { QMainWindow::resizeEvent(event); }
-void Form1::changeEvent(QEvent *event) { QMainWindow::changeEvent(event); }
-bool Form1::event(QEvent *event) { return QMainWindow::event(event); }
+namespace {
+
+constexpr int kViewSwitches[] = {26, 1108};
+
+int toPixels(float twips)
+{
+    return qRound(twips / MediaPlayer::kTwipsPerPixel);
+}
+
+} // namespace
+
+void Form1::Form_Resize()
+{
+    // Resizes arrive while the window is still being put together.
+    if (!Frame1 || !WMP1)
+        return;
+    // A minimized window has no useful width: the panel stays put.
+    if (!isMinimized()) {
+        const int size = WMP1->DisplaySize();
+        float left = 15.0f;
+        if (size == MediaPlayer::DefaultSize || size == MediaPlayer::HalfSize)
+            left = OuterWidth() / 2.0f - float(Frame1->width()) * MediaPlayer::kTwipsPerPixel / 2.0f - 40.0f;
+        Frame1->move(toPixels(left), Frame1->y());
+    }
+    for (int id : kViewSwitches) {
+        if (!WMP1->ViewOption(id))
+            WMP1->setViewOption(id, true);
+    }
+}
+
+void Form1::Form_Paint()
+{
+    if (!WMP1)
+        return;
+    // Compare before resizing: a window that fits is left alone, so a
+    // paint never leads to another resize and another paint.
+    FitToPlayer();
+    mnu50->setChecked(false);
+    mnu100->setChecked(false);
+    mnu200->setChecked(false);
+    mnuFullScreen->setChecked(false);
+    switch (WMP1->DisplaySize()) {
+    case MediaPlayer::DefaultSize:
+        mnu100->setChecked(true);
+        break;
+    case MediaPlayer::HalfSize:
+        mnu50->setChecked(true);
+        break;
+    case MediaPlayer::DoubleSize:
+        mnu200->setChecked(true);
+        break;
+    case MediaPlayer::FullScreen:
+        mnuFullScreen->setChecked(true);
+        break;
+    default:
+        break;
+    }
+    for (int id : kViewSwitches) {
+        if (!WMP1->ViewOption(id))
+            WMP1->setViewOption(id, true);
+    }
+}
+
+void Form1::mnu100_Click()
+{
+    sizeCommand(MediaPlayer::DefaultSize);
+}
+
+void Form1::mnu50_Click()
+{
+    sizeCommand(MediaPlayer::HalfSize);
+}
+
+void Form1::mnu200_Click()
+{
+    sizeCommand(MediaPlayer::DoubleSize);
+}
+
+void Form1::mnuFullScreen_Click()
+{
+    sizeCommand(MediaPlayer::FullScreen);
+}
+
+void Form1::sizeCommand(int displaySize)
+{
+    WMP1->setDisplaySize(displaySize);
+    // Let the player take its new size before the window is measured;
+    // whatever runs meanwhile is overruled by the marks and size below.
+    seams_.events->processEvents();
+    mnu50->setChecked(displaySize == MediaPlayer::HalfSize);
+    mnu100->setChecked(displaySize == MediaPlayer::DefaultSize);
+    mnu200->setChecked(displaySize == MediaPlayer::DoubleSize);
+    mnuFullScreen->setChecked(displaySize == MediaPlayer::FullScreen);
+    setOuterWidth(WMP1->Left() + WMP1->Width() + kWidthAllowance);
+    setOuterHeight(WMP1->Top() + WMP1->Height() + kHeightAllowance);
+}
+
+void Form1::mnuMin_Click()
+{
+    if (WMP1->PlayState() == MediaPlayer::Playing)
+        WMP1->Pause();
+    // No check mark here: the paint after restoring sets the right one.
+    if (WMP1->DisplaySize() == MediaPlayer::FullScreen)
+        WMP1->setDisplaySize(MediaPlayer::DefaultSize);
+    seams_.events->processEvents();
+    showMinimized();
+}
+
+void Form1::mnuContext_Click()
+{
+    WMP1->ShowDialog(MediaPlayer::ContextMenuDialog);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+bool Form1::event(QEvent *event)
+{
+    // Qt does not allow resizing a window from inside its paint event, so
+    // the paint handler runs right after the paint, once per burst of
+    // paints.
+    if (event->type() == QEvent::Paint && !paintFitPending_) {
+        paintFitPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            paintFitPending_ = false;
+            Form_Paint();
+        });
+    }
+    return QMainWindow::event(event);
+}
 
 } // namespace tavero
