@@ -88,7 +88,7 @@ MpvPlayer::~MpvPlayer()
         mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     // The render context goes first, with its GL context current.
     if (glVideo_)
-        glVideo_->releaseRenderContext();
+        glVideo_->releaseRenderContext(false);
     // The picture may sit in the full-screen window, which is no child.
     if (fullScreen_) {
         video_->setParent(videoBox_);
@@ -132,7 +132,13 @@ void MpvPlayer::createMpv()
     set("cover-art-auto", "no");
     set("access-references", "no");
     set("load-unsafe-playlists", "no");
-    set("vo", headless_ ? "null" : "libmpv");
+    // The picture goes to the render context once there is one: a file
+    // opened before (the window not shown yet) would fail on vo=libmpv.
+    set("vo", "null");
+    // Probing hardware decoders' GL interop costs start-up time and finds
+    // nothing useful for Video CD sized pictures.
+    set("hwdec", "no");
+    set("gpu-hwdec-interop", "no");
     if (headless_)
         set("ao", "null");
     mpv_request_log_messages(mpv_, "error");
@@ -178,8 +184,7 @@ void MpvPlayer::buildInterface()
         video_->setMouseTracking(true);
     } else {
         glVideo_ = new MpvVideoWidget(mpv_, videoBox_);
-        connect(glVideo_, &MpvVideoWidget::renderContextReady, this, &MpvPlayer::reattachVideo,
-                Qt::QueuedConnection);
+        connect(glVideo_, &MpvVideoWidget::renderContextReady, this, &MpvPlayer::reattachVideo);
         video_ = glVideo_;
     }
     video_->setObjectName(QStringLiteral("video"));
@@ -497,18 +502,9 @@ void MpvPlayer::readVideoSize()
 
 void MpvPlayer::reattachVideo()
 {
-    // The video output could not start without a render context (a file
-    // opened before the window was first shown, or the context was made
-    // anew for full screen): let mpv pick the video track again.
-    if (!mpv_ || readyState_ != Loaded)
-        return;
-    char *vid = mpv_get_property_string(mpv_, "vid");
-    const bool off = vid && !qstrcmp(vid, "no");
-    mpv_free(vid);
-    if (off)
-        mpv_set_property_string(mpv_, "vid", "auto");
-    else
-        command({"video-reload"});
+    // mpv starts a new video output for the playing file on its own.
+    if (mpv_)
+        mpv_set_property_string(mpv_, "vo", "libmpv");
 }
 
 // ---- Events -------------------------------------------------------------

@@ -24,13 +24,18 @@ MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent) : QOpenGLWidget
 
 MpvVideoWidget::~MpvVideoWidget()
 {
-    releaseRenderContext();
+    releaseRenderContext(false);
 }
 
-void MpvVideoWidget::releaseRenderContext()
+void MpvVideoWidget::releaseRenderContext(bool keepPlaying)
 {
     if (!render_)
         return;
+    // Freeing the context under a running video output would stop the
+    // video for good (and fail a file without sound): hand the video to
+    // the null output first; a new context takes it back.
+    if (keepPlaying && mpv_)
+        mpv_set_property_string(mpv_, "vo", "null");
     makeCurrent();
     // After this no update callback runs any more.
     mpv_render_context_free(render_);
@@ -42,7 +47,7 @@ void MpvVideoWidget::initializeGL()
 {
     // Qt may give this widget a new GL context (after a move to another
     // window); the old render context went with the old one.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvVideoWidget::releaseRenderContext,
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseRenderContext(true); },
             Qt::DirectConnection);
     if (render_ || !mpv_)
         return;

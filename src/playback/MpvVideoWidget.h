@@ -5,7 +5,7 @@
 // The render context lives exactly as long as the widget's GL context. Qt
 // drops that context when the widget moves to another top-level window (full
 // screen), so the render context is freed then and made again by the next
-// initializeGL; renderContextReady() tells the player to re-attach the video.
+// initializeGL; renderContextReady() tells the player to send the video to it.
 
 #include <QOpenGLWidget>
 
@@ -22,8 +22,9 @@ public:
 
     bool hasRenderContext() const { return render_ != nullptr; }
     // Frees the render context with its GL context current. Must run
-    // before the mpv handle is destroyed.
-    void releaseRenderContext();
+    // before the mpv handle is destroyed. keepPlaying: move the video to
+    // mpv's null output first, so that playback goes on without a picture.
+    void releaseRenderContext(bool keepPlaying);
 
 signals:
     void renderContextReady();
