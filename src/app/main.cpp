@@ -13,7 +13,8 @@ int main(int argc, char **argv)
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("tavero-player"));
-    QApplication::setApplicationDisplayName(tavero::kAppTitle);
+    // No display name: on X11 Qt would append it to every window title,
+    // and the caption is the program's own ("Tavero : " and the file).
     QApplication::setDesktopFileName(QStringLiteral("org.tavero.Player"));
     // libmpv refuses to work unless numbers are formatted the C way, and
     // QApplication has just set the locale from the environment.

@@ -16,24 +16,33 @@ namespace tavero::test {
 
 struct PlaybackRig {
     FakePlatform platform;
-    FakeMediaPlayer *player = new FakeMediaPlayer;
+    FakeMediaPlayer *player = nullptr;   // the fake, unless a real component was given
     std::unique_ptr<Form1> form;
     QTemporaryDir disc;
 
-    PlaybackRig()
+    explicit PlaybackRig(MediaPlayer *component = nullptr)
     {
         // Timer ticks and other queued events run only when a test spins
         // the event loop itself.
         platform.events.runQtEvents = false;
-        form = std::make_unique<Form1>(platform.seams(), player);
+        if (!component)
+            component = player = new FakeMediaPlayer;
+        form = std::make_unique<Form1>(platform.seams(), component);
     }
 
-    void insertDisc(int tracks)
+    // Track files hold `source`'s bytes, or a few bytes of nothing.
+    void insertDisc(int tracks, const QString &source = QString())
     {
         QDir root(disc.path());
         root.mkdir(QStringLiteral("Mpegav"));
         for (int k = 0; k < tracks; ++k) {
-            QFile f(root.filePath(QStringLiteral("Mpegav/AVSEQ%1.DAT").arg(k + 1, 2, 10, QLatin1Char('0'))));
+            const QString name =
+                root.filePath(QStringLiteral("Mpegav/AVSEQ%1.DAT").arg(k + 1, 2, 10, QLatin1Char('0')));
+            if (!source.isEmpty()) {
+                QFile::copy(source, name);
+                continue;
+            }
+            QFile f(name);
             if (f.open(QIODevice::WriteOnly))
                 f.write("RIFF");
         }
