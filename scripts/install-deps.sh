@@ -11,6 +11,8 @@ packages=(
   xvfb xauth                   # tests that look at real pixels
   libgl1-mesa-dri              # software OpenGL for those tests
   fonts-dejavu-core
+  desktop-file-utils appstream # checks of the desktop integration files
+  dbus-bin dbus-daemon         # a private session bus for the MPRIS tests
 )
 packages+=("$@")
 

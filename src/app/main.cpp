@@ -1,3 +1,4 @@
+#include "app/DesktopIntegration.h"
 #include "app/Form1.h"
 #include "platform/LinuxPlatform.h"
 #include "playback/MpvPlayer.h"
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
     tavero::LinuxPlatform platform(arguments);
     auto *form = new tavero::Form1(platform.seams(), new tavero::MpvPlayer);
     form->setAttribute(Qt::WA_DeleteOnClose);
+    new tavero::DesktopIntegration(form, QDBusConnection::sessionBus());
     form->Form_Load();
     form->show();
     return app.exec();

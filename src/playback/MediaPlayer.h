@@ -56,6 +56,12 @@ public:
     virtual bool Open(const QString &path, QString *error = nullptr) = 0;
     virtual void ShowDialog(int which) = 0;
 
+    // Position and length of the loaded medium in seconds, 0 when nothing
+    // is loaded. The desktop's media controls show and set them.
+    virtual double CurrentPosition() const { return 0.0; }
+    virtual void setCurrentPosition(double seconds) { (void)seconds; }
+    virtual double Duration() const { return 0.0; }
+
     // The control's place on its parent, in twips.
     float Left() const { return float(x()) * kTwipsPerPixel; }
     float Top() const { return float(y()) * kTwipsPerPixel; }

@@ -1,0 +1,222 @@
+// The MPRIS remote control and the screensaver inhibit, on a private
+// session bus (the test runs under dbus-run-session).
+#include "app/DesktopIntegration.h"
+#include "app/Form1.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/Fakes.h"
+#include "support/TestMedia.h"
+
+#include <QAction>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace tavero;
+using namespace tavero::test;
+
+// Stands in for the desktop's screensaver.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    QList<uint> active;
+    uint next = 41;
+public slots:
+    uint Inhibit(const QString &, const QString &)
+    {
+        active << ++next;
+        return next;
+    }
+    void UnInhibit(uint cookie) { active.removeAll(cookie); }
+};
+
+// Collects PropertiesChanged signals seen from outside.
+class ChangeLog : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+public slots:
+    void changed(const QString &, const QVariantMap &props, const QStringList &) { changes << props; }
+};
+
+class TestMpris : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void rootInterface();
+    void transportFromTheBus();
+    void loopStatusFollowsPlayLoop();
+    void screensaverHeldWhilePlaying();
+    void noBusIsSilent();
+
+private:
+    QVariant property(const QString &iface, const QString &name);
+    QDBusMessage callPlayer(const QString &method, const QVariantList &args = {});
+    QDBusConnection client_{QStringLiteral("none")};
+};
+
+void TestMpris::initTestCase()
+{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "no session bus: run under dbus-run-session");
+    client_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client"));
+    QVERIFY(client_.isConnected());
+}
+
+QVariant TestMpris::property(const QString &iface, const QString &name)
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                                                    QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                    QStringLiteral("Get"));
+    m << iface << name;
+    // The service lives on this thread: wait with the event loop running.
+    QDBusMessage reply = client_.call(m, QDBus::BlockWithGui, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return QVariant();
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+QDBusMessage TestMpris::callPlayer(const QString &method, const QVariantList &args)
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                                                    QStringLiteral("org.mpris.MediaPlayer2.Player"), method);
+    m.setArguments(args);
+    return client_.call(m, QDBus::BlockWithGui, 5000);
+}
+
+void TestMpris::rootInterface()
+{
+    FakePlatform platform;
+    Form1 form(platform.seams(), new FakeMediaPlayer);
+    auto *desktop = new DesktopIntegration(&form, QDBusConnection::sessionBus());
+    QVERIFY(desktop->isRegistered());
+    const QString root = QStringLiteral("org.mpris.MediaPlayer2");
+    QCOMPARE(property(root, QStringLiteral("Identity")).toString(), QStringLiteral("Tavero Player"));
+    QCOMPARE(property(root, QStringLiteral("DesktopEntry")).toString(), QStringLiteral("org.tavero.Player"));
+    QCOMPARE(property(root, QStringLiteral("CanQuit")).toBool(), true);
+    QCOMPARE(property(root, QStringLiteral("CanRaise")).toBool(), true);
+    // Nothing loaded.
+    QCOMPARE(property(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlaybackStatus")).toString(),
+             QStringLiteral("Stopped"));
+}
+
+void TestMpris::transportFromTheBus()
+{
+    FakePlatform platform;
+    auto *player = new FakeMediaPlayer;
+    Form1 form(platform.seams(), player);
+    form.Form_Load();
+    new DesktopIntegration(&form, QDBusConnection::sessionBus());
+    ChangeLog log;
+    QVERIFY(client_.connect(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                            QStringLiteral("org.freedesktop.DBus.Properties"),
+                            QStringLiteral("PropertiesChanged"), &log,
+                            SLOT(changed(QString, QVariantMap, QStringList))));
+
+    const QString clip = TestMedia::mpegClip(1.0);
+    platform.files.lookups.clear();
+    form.state.SingleFileMode = true;
+    form.PlayFile(clip);
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
+    const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
+    const QVariantMap meta = qdbus_cast<QVariantMap>(property(p, QStringLiteral("Metadata")));
+    QCOMPARE(meta.value(QStringLiteral("xesam:title")).toString(), QFileInfo(clip).fileName());
+    QCOMPARE(meta.value(QStringLiteral("xesam:url")).toString(), QUrl::fromLocalFile(clip).toString());
+    QVERIFY(!meta.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path().isEmpty());
+    QTRY_VERIFY(std::any_of(log.changes.begin(), log.changes.end(), [](const QVariantMap &c) {
+        return c.value(QStringLiteral("PlaybackStatus")) == QStringLiteral("Playing");
+    }));
+
+    // A media key's PlayPause goes through Action > Pause.
+    QCOMPARE(callPlayer(QStringLiteral("PlayPause")).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Paused));
+    QVERIFY(form.mnuRun->isEnabled());
+    QVERIFY(!form.mnuPause->isEnabled());
+    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Paused"));
+    QTRY_VERIFY(std::any_of(log.changes.begin(), log.changes.end(), [](const QVariantMap &c) {
+        return c.value(QStringLiteral("PlaybackStatus")) == QStringLiteral("Paused");
+    }));
+
+    callPlayer(QStringLiteral("PlayPause"));
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
+    QVERIFY(!form.mnuRun->isEnabled());
+
+    callPlayer(QStringLiteral("Stop"));
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Stopped));
+    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+    QVERIFY(form.mnuRun->isEnabled());
+
+    callPlayer(QStringLiteral("Play"));
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
+}
+
+void TestMpris::loopStatusFollowsPlayLoop()
+{
+    FakePlatform platform;
+    Form1 form(platform.seams(), new FakeMediaPlayer);
+    new DesktopIntegration(&form, QDBusConnection::sessionBus());
+    const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    QCOMPARE(property(p, QStringLiteral("LoopStatus")).toString(), QStringLiteral("None"));
+
+    QDBusMessage set = QDBusMessage::createMethodCall(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Set"));
+    set << p << QStringLiteral("LoopStatus") << QVariant::fromValue(QDBusVariant(QStringLiteral("Track")));
+    QCOMPARE(client_.call(set, QDBus::BlockWithGui, 5000).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(form.mnuLoop->isChecked());
+
+    // The menu command is seen from the bus.
+    form.mnuLoop->trigger();
+    QVERIFY(!form.mnuLoop->isChecked());
+    QCOMPARE(property(p, QStringLiteral("LoopStatus")).toString(), QStringLiteral("None"));
+}
+
+void TestMpris::screensaverHeldWhilePlaying()
+{
+    FakeScreenSaver saver;
+    QDBusConnection serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("saver"));
+    QVERIFY(serviceBus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                                      QDBusConnection::ExportAllSlots));
+    QVERIFY(serviceBus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+
+    FakePlatform platform;
+    auto *player = new FakeMediaPlayer;
+    Form1 form(platform.seams(), player);
+    form.Form_Load();
+    auto *desktop = new DesktopIntegration(&form, QDBusConnection::sessionBus());
+
+    form.state.SingleFileMode = true;
+    form.PlayFile(TestMedia::mpegClip(1.0));
+    QTRY_COMPARE(saver.active.size(), 1);
+    QTRY_VERIFY(desktop->screensaverInhibited());
+
+    form.mnuPause->trigger();
+    QTRY_COMPARE(saver.active.size(), 0);
+    QVERIFY(!desktop->screensaverInhibited());
+
+    form.mnuRun->trigger();
+    QTRY_COMPARE(saver.active.size(), 1);
+    form.mnuClose->trigger();
+    QTRY_COMPARE(saver.active.size(), 0);
+
+    serviceBus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
+}
+
+void TestMpris::noBusIsSilent()
+{
+    FakePlatform platform;
+    auto *player = new FakeMediaPlayer;
+    Form1 form(platform.seams(), player);
+    auto *desktop = new DesktopIntegration(&form, QDBusConnection(QStringLiteral("not connected")));
+    QVERIFY(!desktop->isRegistered());
+    player->Open(TestMedia::mpegClip(1.0));
+    player->Pause();
+    QVERIFY(!desktop->screensaverInhibited());
+}
+
+QTEST_MAIN(TestMpris)
+#include "tst_mpris_dbus.moc"
