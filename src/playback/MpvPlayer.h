@@ -110,8 +110,9 @@ public:
     bool isHeadless() const { return headless_; }
     // Playback speed factor (1 = normal); tests play faster.
     void setSpeed(double factor);
-    double position() const { return position_; }
-    double duration() const { return duration_; }
+    double CurrentPosition() const override { return position_; }
+    void setCurrentPosition(double seconds) override { seekTo(seconds); }
+    double Duration() const override { return duration_; }
     // The video's display size at 100%; empty when none is loaded.
     QSize videoSize() const { return videoSize_; }
     // The area the picture takes inside the component.

@@ -89,7 +89,7 @@ void TestMpvPlayer::playsToTheEndInOrder()
     log.events.clear();
     QVERIFY(player.Play());
     QCOMPARE(player.PlayState(), int(MediaPlayer::Playing));
-    QVERIFY(player.position() < 0.5);
+    QVERIFY(player.CurrentPosition() < 0.5);
     QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("end 0"), 15000);
     QCOMPARE(log.events, (QStringList{"play 0>2", "play done", "play 2>0", "play done", "end 0"}));
 
@@ -118,29 +118,29 @@ void TestMpvPlayer::pauseStopAndPlayAgain()
     MpvPlayer player;
     QSignalSpy states(&player, &MediaPlayer::PlayStateChange);
     QVERIFY(player.Open(TestMedia::mpegClip(4.0)));
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.3, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() > 0.3, 10000);
 
     QVERIFY(player.Pause());
     QCOMPARE(player.PlayState(), int(MediaPlayer::Paused));
     QTest::qWait(300);
-    const double held = player.position();
+    const double held = player.CurrentPosition();
     QTest::qWait(300);
-    QCOMPARE(player.position(), held);
+    QCOMPARE(player.CurrentPosition(), held);
     QVERIFY(player.Play());
     QCOMPARE(player.PlayState(), int(MediaPlayer::Playing));
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() > held + 0.1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() > held + 0.1, 10000);
 
     QVERIFY(player.Stop());
     QCOMPARE(player.PlayState(), int(MediaPlayer::Stopped));
     QCOMPARE(player.ReadyState(), int(MediaPlayer::Loaded));
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() < 0.1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() < 0.1, 5000);
     QVERIFY(player.Stop());  // stopping twice changes nothing
     QVERIFY(player.Pause()); // nor does pausing a stopped medium
     QCOMPARE(player.PlayState(), int(MediaPlayer::Stopped));
 
     QVERIFY(player.Play());
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.2, 10000);
-    QVERIFY(player.position() < 3.0);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() > 0.2, 10000);
+    QVERIFY(player.CurrentPosition() < 3.0);
 
     QList<QPair<int, int>> seen;
     for (const auto &args : states)
@@ -340,7 +340,7 @@ void TestMpvPlayer::brokenStream()
     player.setSpeed(2);
     Log log(player);
     QVERIFY(player.Open(copy));
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() > 0.2, 10000);
     QVERIFY(QFile::resize(copy, QFileInfo(copy).size() / 5));
     QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("error"), 15000);
     QVERIFY(!log.events.contains("end 0"));
@@ -431,9 +431,9 @@ void TestMpvPlayer::keysAndMouse()
     QTest::keyClick(&player, Qt::Key_Space);
     QCOMPARE(player.PlayState(), int(MediaPlayer::Paused));
     QTest::keyClick(&player, Qt::Key_Right);
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() >= 3.0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() >= 3.0, 5000);
     QTest::keyClick(&player, Qt::Key_Left);
-    QTRY_VERIFY_WITH_TIMEOUT(player.position() < 1.0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() < 1.0, 5000);
     QTest::keyClick(&player, Qt::Key_Space);
     QCOMPARE(player.PlayState(), int(MediaPlayer::Playing));
 
