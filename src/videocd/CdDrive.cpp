@@ -35,8 +35,8 @@ void Form1::FindCDDrive(bool reportMissing)
 
     QString root;
     bool found = false;
-    for (state.LoopIndex = 0; state.LoopIndex < Drive1.ListCount(); ++state.LoopIndex) {
-        QString candidate = seams_.drives->driveRoot(Drive1.List(state.LoopIndex));
+    for (int i = 0; i < Drive1.ListCount(); ++i) {
+        QString candidate = seams_.drives->driveRoot(Drive1.List(i));
         // An entry whose root cannot be made is skipped like a failed query.
         if (candidate.isEmpty())
             continue;

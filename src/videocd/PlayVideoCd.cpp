@@ -15,8 +15,8 @@ const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a
 
 void Form1::mnuPlayVCD_Click()
 {
-    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
-        Lbl1[state.LoopIndex]->setEnabled(false);
+    for (int i = 0; i < kSlots; ++i)
+        Lbl1[i]->setEnabled(false);
 
     if (!CheckCDMedia(true))
         return;
@@ -35,8 +35,8 @@ void Form1::mnuPlayVCD_Click()
         subfolder = QStringLiteral("Mpegsav");
     }
     if (probe.status != Lookup::Found) {
-        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
-            Lbl1[state.LoopIndex]->setEnabled(true);
+        for (int i = 0; i < kSlots; ++i)
+            Lbl1[i]->setEnabled(true);
         showMessage(kNoVideoCd);
         return;
     }
@@ -54,8 +54,8 @@ void Form1::mnuPlayVCD_Click()
         showMessage(kNoVideoCd);
         return;
     }
-    for (state.LoopIndex = 0; state.LoopIndex < qMin(count, int(kSlots)); ++state.LoopIndex)
-        Lbl1[state.LoopIndex]->setEnabled(true);
+    for (int i = 0; i < qMin(count, int(kSlots)); ++i)
+        Lbl1[i]->setEnabled(true);
     state.SingleFileMode = false;
     Cmd1_MouseDown(0, 0, 0, 0.0f, 0.0f);
 }
@@ -65,8 +65,8 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
     if (index < 0 || index >= kSlots)
         return;
     Cmd1[index]->hide();
-    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex)
-        Lbl1[state.LoopIndex]->setBorderStyle(0);
+    for (int i = 0; i < kSlots; ++i)
+        Lbl1[i]->setBorderStyle(0);
     Lbl1[index]->setBorderStyle(1);
     state.SingleFileMode = false;
     seams_.events->processEvents();
@@ -86,8 +86,8 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
         delete form2_;
     form2_ = new Form2(this);
     form2_->List1->clear();
-    for (state.LoopIndex = 9; state.LoopIndex < File1.ListCount(); ++state.LoopIndex)
-        form2_->List1->addItem(File1.List(state.LoopIndex));
+    for (int i = 9; i < File1.ListCount(); ++i)
+        form2_->List1->addItem(File1.List(i));
     form2_->setWindowTitle(QStringLiteral("More Tracks Found : ") +
                            QString::number(form2_->List1->count()) + QLatin1Char(' '));
     state.ChosenTrack.clear();
@@ -103,9 +103,9 @@ void Form1::Lbl1_MouseMove(int index)
 {
     if (index < 0 || index >= kSlots)
         return;
-    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
-        if (state.LoopIndex != index && !Cmd1[state.LoopIndex]->isHidden())
-            Cmd1[state.LoopIndex]->hide();
+    for (int i = 0; i < kSlots; ++i) {
+        if (i != index && !Cmd1[i]->isHidden())
+            Cmd1[i]->hide();
     }
     // The playing track's slot keeps its marked label on show.
     if (Lbl1[index]->isEnabled() && Lbl1[index]->BorderStyle() == 0)
@@ -120,9 +120,9 @@ void Form1::Lbl1_Click(int)
 
 void Form1::Frame1_MouseMove()
 {
-    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
-        if (!Cmd1[state.LoopIndex]->isHidden())
-            Cmd1[state.LoopIndex]->hide();
+    for (int i = 0; i < kSlots; ++i) {
+        if (!Cmd1[i]->isHidden())
+            Cmd1[i]->hide();
     }
 }
 

@@ -27,8 +27,7 @@ void Form1::LoadTrackList()
 
     if (!state.DiscPresent) {
         state.TrackCount = 0;
-        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
-            const int i = state.LoopIndex;
+        for (int i = 0; i < kSlots; ++i) {
             Lbl1[i]->setEnabled(false);
             Cmd1[i]->setBackColor(kColorButtonFace);
             Lbl1[i]->setBackColor(kColorButtonFace);
@@ -48,8 +47,7 @@ void Form1::LoadTrackList()
     if (probe.status == Lookup::Error) {
         // The drive could not be read: nothing on the panel can be trusted.
         state.TrackCount = 0;
-        for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
-            const int i = state.LoopIndex;
+        for (int i = 0; i < kSlots; ++i) {
             Lbl1[i]->setEnabled(false);
             Cmd1[i]->setBackColor(kColorButtonFace);
             Lbl1[i]->setBackColor(kColorButtonFace);
@@ -87,8 +85,7 @@ void Form1::LoadTrackList()
         return;
 
     state.TrackCount = std::int16_t(qMin(count, 32767));
-    for (state.LoopIndex = 0; state.LoopIndex < kSlots; ++state.LoopIndex) {
-        const int i = state.LoopIndex;
+    for (int i = 0; i < kSlots; ++i) {
         Lbl1[i]->setEnabled(false);
         Cmd1[i]->setBackColor(kColorButtonFace);
         Lbl1[i]->setBackColor(kColorButtonFace);
@@ -99,8 +96,7 @@ void Form1::LoadTrackList()
         return;
 
     const int trackSlots = count <= kSlots ? count : kSlots - 1;
-    for (state.LoopIndex = 0; state.LoopIndex < trackSlots; ++state.LoopIndex) {
-        const int i = state.LoopIndex;
+    for (int i = 0; i < trackSlots; ++i) {
         const QString name = File1.List(i);
         Lbl1[i]->setEnabled(true);
         Cmd1[i]->setBackColor(kColorYellow);
