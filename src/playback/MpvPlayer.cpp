@@ -647,11 +647,19 @@ void MpvPlayer::failPlayback(const QString &description)
 {
     errorDescription_ = description;
     const quint64 gen = ++generation_;
+    const int before = playState_;
     unloadQuietly();
     applySize();
-    setPlayState(Closed);
+    // A medium that gives out falls to stopped before it is closed, as one
+    // that is stopped and unloaded does: the window's stopped state (menus
+    // offering Open File again, the status timer watching the drive) hangs
+    // on that fall, and an Error that the window ignores sets nothing.
+    // Nothing is loaded any more by then, so nothing can be played in it.
+    setReadyState(NothingLoaded);
+    if (gen == generation_ && (before == Playing || before == Paused))
+        setPlayState(Stopped);
     if (gen == generation_)
-        setReadyState(NothingLoaded);
+        setPlayState(Closed);
     if (gen == generation_)
         emit Error();
 }

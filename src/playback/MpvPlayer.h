@@ -21,7 +21,8 @@
 //
 // A failure during playback (mpv gives up on the stream, or the file
 // shrinks or vanishes under it, as when a disc is taken out) unloads the
-// medium and raises Error with ErrorDescription set. A machine without a
+// medium and raises ReadyStateChange(0), PlayStateChange(2, 0) (or 1 -> 0),
+// PlayStateChange(0, 6), then Error with ErrorDescription set. A machine without a
 // sound device plays the video silently. Warning is never raised.
 //
 // View options (all off until set):

@@ -15,6 +15,7 @@ private slots:
     void initTestCase();
     void continuousPlayReachesTheLastTrack();
     void singleClipLoops();
+    void brokenStreamLeavesTheWindowUsable();
 };
 
 void TestPlaybackEndToEnd::initTestCase()
@@ -73,6 +74,48 @@ void TestPlaybackEndToEnd::singleClipLoops()
     QTRY_VERIFY_WITH_TIMEOUT(restarts >= 3, 40000);
     QCOMPARE(component->FileName(), TestMedia::mpegClip(1.0));
     QVERIFY(rig.platform.messages.shown.isEmpty());
+}
+
+void TestPlaybackEndToEnd::brokenStreamLeavesTheWindowUsable()
+{
+    // A file that breaks off while it plays (a disc taken out, a file cut
+    // short under the player): the window must fall back to its stopped
+    // state, with Open File offered again and the status timer watching
+    // the drive, whether or not the error is reported (an earlier Close
+    // leaves IgnoreError set).
+    QTemporaryDir tmp;
+    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
+    component->setSpeed(2);
+    PlaybackRig rig(component);
+    rig.platform.events.runQtEvents = true;
+    auto &form = *rig.form;
+    form.Form_Load();
+
+    for (const bool ignored : {false, true}) {
+        const QString copy = tmp.filePath(ignored ? "second.mpg" : "first.mpg");
+        QVERIFY(QFile::copy(TestMedia::mpegClip(4.0), copy));
+        rig.platform.messages.shown.clear();
+        form.state.IgnoreError = ignored;
+        form.state.SingleFileMode = true;
+        form.PlayFile(copy);
+        QCOMPARE(component->PlayState(), int(MediaPlayer::Playing));
+        QVERIFY(!form.Timer1->isActive());
+        QVERIFY(!form.mnuOpen->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(component->CurrentPosition() > 0.2, 10000);
+        QVERIFY(QFile::resize(copy, QFileInfo(copy).size() / 5));
+        QTRY_COMPARE_WITH_TIMEOUT(component->PlayState(), int(MediaPlayer::Closed), 15000);
+
+        QCOMPARE(rig.platform.messages.shown.size(), ignored ? 0 : 1);
+        if (!ignored)
+            QVERIFY(rig.platform.messages.shown.first().text.startsWith("Error : "));
+        QVERIFY(!form.state.IgnoreError);
+        QVERIFY2(form.Timer1->isActive(), ignored ? "ignored error" : "reported error");
+        QVERIFY(form.mnuOpen->isEnabled());
+        QVERIFY(form.mnuPlayVCD->isEnabled());
+        QVERIFY(!form.mnuPause->isEnabled());
+        QVERIFY(!form.mnuStop->isEnabled());
+        QCOMPARE(form.windowTitle(), QStringLiteral(" Tavero Player v3.0 "));
+    }
 }
 
 QTEST_MAIN(TestPlaybackEndToEnd)
