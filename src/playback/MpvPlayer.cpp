@@ -89,11 +89,12 @@ MpvPlayer::~MpvPlayer()
     // The render context goes first, with its GL context current.
     if (glVideo_)
         glVideo_->releaseRenderContext(false);
-    // The picture may sit in the full-screen window, which is no child.
-    if (fullScreen_) {
-        video_->setParent(videoBox_);
+    // The picture may sit in the full-screen window, which is no child: it
+    // goes with that window. Moving it back would touch the window it sat
+    // in before, which may be half destroyed by now (ours going with our
+    // main window).
+    if (fullScreen_)
         delete fullScreen_;
-    }
     if (mpv_) {
         mpv_terminate_destroy(mpv_);
         mpv_ = nullptr;
@@ -948,6 +949,9 @@ void MpvPlayer::enterFullScreen()
         return;
     auto *win = new QWidget(nullptr, Qt::Window);
     win->setObjectName(QStringLiteral("playerFullScreen"));
+    // It belongs to the main window: still open when that closes, it must
+    // not keep the program running.
+    win->setAttribute(Qt::WA_QuitOnClose, false);
     win->setWindowTitle(window()->windowTitle());
     win->setAutoFillBackground(true);
     QPalette black = win->palette();
@@ -1076,10 +1080,12 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Close:
         if (fsWindow) {
-            // Closing the full-screen window only ends full screen.
-            event->ignore();
+            // Closing the full-screen window ends full screen. The close
+            // itself goes through: the program's quit closes every window
+            // first, and one that refused would keep it running with no
+            // main window.
             QMetaObject::invokeMethod(this, [this] { setDisplaySize(DefaultSize); }, Qt::QueuedConnection);
-            return true;
+            return false;
         }
         break;
     default:

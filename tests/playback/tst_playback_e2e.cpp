@@ -16,6 +16,8 @@ private slots:
     void continuousPlayReachesTheLastTrack();
     void singleClipLoops();
     void brokenStreamLeavesTheWindowUsable();
+    void fullScreenWindowClosedOrDestroyed();
+    void closingInFullScreenEndsTheProgram();
 };
 
 void TestPlaybackEndToEnd::initTestCase()
@@ -116,6 +118,59 @@ void TestPlaybackEndToEnd::brokenStreamLeavesTheWindowUsable()
         QVERIFY(!form.mnuStop->isEnabled());
         QCOMPARE(form.windowTitle(), QStringLiteral(" Tavero Player v3.0 "));
     }
+}
+
+void TestPlaybackEndToEnd::fullScreenWindowClosedOrDestroyed()
+{
+    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
+    PlaybackRig rig(component);
+    rig.platform.events.runQtEvents = true;
+    rig.form->Form_Load();
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+
+    // Its close box only leaves full screen.
+    rig.form->mnuFullScreen_Click();
+    QVERIFY(component->fullScreenWindow());
+    component->fullScreenWindow()->close();
+    QTRY_COMPARE(component->DisplaySize(), int(MediaPlayer::DefaultSize));
+    QTRY_VERIFY(!component->fullScreenWindow());
+    QVERIFY(rig.form->isVisible());
+
+    // The main window destroyed while the picture is in full screen (the
+    // program ending there): no crash.
+    rig.form->mnuFullScreen_Click();
+    QVERIFY(component->fullScreenWindow());
+    rig.form.reset();
+}
+
+void TestPlaybackEndToEnd::closingInFullScreenEndsTheProgram()
+{
+    // Full screen chosen while nothing plays, then the main window closed
+    // (the close box after switching to it, or a desktop's Quit): the
+    // picture's full-screen window must not keep the program running.
+    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
+    PlaybackRig rig(component);
+    rig.platform.events.runQtEvents = true;
+    auto &form = *rig.form;
+    form.Form_Load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    form.mnuFullScreen_Click();
+    QVERIFY(component->fullScreenWindow());
+    QTRY_VERIFY(component->fullScreenWindow()->isVisible());
+    // The program's own event loop, as main() runs it: closing the main
+    // window must end it. (Kept the last test: it ends the loop for good.)
+    bool hung = false;
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    QTimer::singleShot(5000, qApp, [&hung] {
+        hung = true;
+        QCoreApplication::exit(1);
+    });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!hung);
+    QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(TestPlaybackEndToEnd)
