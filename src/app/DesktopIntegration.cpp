@@ -116,6 +116,17 @@ private:
 
 } // namespace
 
+QDBusConnection DesktopIntegration::sessionBus()
+{
+    // Where libdbus looks for a running bus before it would autolaunch.
+    const bool announced = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS");
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const bool userBus = !runtimeDir.isEmpty() && QFileInfo::exists(runtimeDir + QStringLiteral("/bus"));
+    if (announced || userBus)
+        return QDBusConnection::sessionBus();
+    return QDBusConnection(QStringLiteral("tavero-no-session-bus"));
+}
+
 DesktopIntegration::DesktopIntegration(Form1 *form, QDBusConnection bus)
     : QObject(form), form_(form), bus_(std::move(bus))
 {

@@ -20,6 +20,12 @@ public:
     static inline const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.tavero");
     static inline const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 
+    // The desktop's session bus when one is running, else a connection
+    // that is not connected. Asking Qt for the session bus with none
+    // announced makes libdbus autolaunch one (dbus-launch with $DISPLAY
+    // set), which would outlive the player.
+    static QDBusConnection sessionBus();
+
     // Becomes a child of the window; does nothing when the bus is not
     // connected.
     DesktopIntegration(Form1 *form, QDBusConnection bus);

@@ -24,7 +24,7 @@ int main(int argc, char **argv)
     tavero::LinuxPlatform platform(arguments);
     auto *form = new tavero::Form1(platform.seams(), new tavero::MpvPlayer);
     form->setAttribute(Qt::WA_DeleteOnClose);
-    new tavero::DesktopIntegration(form, QDBusConnection::sessionBus());
+    new tavero::DesktopIntegration(form, tavero::DesktopIntegration::sessionBus());
     form->Form_Load();
     form->show();
     return app.exec();

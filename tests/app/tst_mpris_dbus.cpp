@@ -2,6 +2,7 @@
 // session bus (the test runs under dbus-run-session).
 #include "app/DesktopIntegration.h"
 #include "app/Form1.h"
+#include "playback/MpvPlayer.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/Fakes.h"
 #include "support/TestMedia.h"
@@ -48,6 +49,7 @@ private slots:
     void initTestCase();
     void rootInterface();
     void transportFromTheBus();
+    void realComponentFromTheBus();
     void loopStatusFollowsPlayLoop();
     void screensaverHeldWhilePlaying();
     void noBusIsSilent();
@@ -153,6 +155,71 @@ void TestMpris::transportFromTheBus()
     QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
 }
 
+// Collects Seeked signals seen from outside.
+class SeekLog : public QObject {
+    Q_OBJECT
+public:
+    QList<qlonglong> positions;
+public slots:
+    void seeked(qlonglong position) { positions << position; }
+};
+
+void TestMpris::realComponentFromTheBus()
+{
+    FakePlatform platform;
+    platform.events.runQtEvents = true;
+    auto *player = new MpvPlayer(MpvPlayer::Output::Headless);
+    Form1 form(platform.seams(), player);
+    form.Form_Load();
+    new DesktopIntegration(&form, QDBusConnection::sessionBus());
+    const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    auto status = [&] { return property(p, QStringLiteral("PlaybackStatus")).toString(); };
+    auto position = [&] { return property(p, QStringLiteral("Position")).toLongLong(); };
+    SeekLog seeks;
+    QVERIFY(client_.connect(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath, p,
+                            QStringLiteral("Seeked"), &seeks, SLOT(seeked(qlonglong))));
+
+    // Long enough not to end while the test runs.
+    const QString clip = TestMedia::mpegClip(20.0);
+    form.state.SingleFileMode = true;
+    form.PlayFile(clip);
+    QVERIFY(platform.messages.shown.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
+    const QVariantMap meta = qdbus_cast<QVariantMap>(property(p, QStringLiteral("Metadata")));
+    QCOMPARE(meta.value(QStringLiteral("xesam:title")).toString(), QFileInfo(clip).fileName());
+    const qlonglong length = meta.value(QStringLiteral("mpris:length")).toLongLong();
+    QVERIFY2(length > 15'000'000 && length < 25'000'000, qPrintable(QString::number(length)));
+    QCOMPARE(property(p, QStringLiteral("CanSeek")).toBool(), true);
+    const qlonglong started = position();
+    QTRY_VERIFY_WITH_TIMEOUT(position() > started, 10000);
+
+    QCOMPARE(callPlayer(QStringLiteral("PlayPause")).type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), int(MediaPlayer::Paused), 10000);
+    QVERIFY(form.mnuRun->isEnabled());
+    QVERIFY(!form.mnuPause->isEnabled());
+    QCOMPARE(status(), QStringLiteral("Paused"));
+
+    // Paused, the position stays until the bus moves it.
+    const qlonglong before = position();
+    QCOMPARE(callPlayer(QStringLiteral("Seek"), {qlonglong(5'000'000)}).type(), QDBusMessage::ReplyMessage);
+    QTRY_VERIFY_WITH_TIMEOUT(!seeks.positions.isEmpty(), 10000);
+    QVERIFY2(seeks.positions.last() >= before + 4'500'000,
+             qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(seeks.positions.last())));
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(position() - (before + 5'000'000)) < 500'000, 10000);
+    QCOMPARE(player->PlayState(), int(MediaPlayer::Paused));
+
+    QCOMPARE(callPlayer(QStringLiteral("PlayPause")).type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
+    QVERIFY(!form.mnuRun->isEnabled());
+    QVERIFY(form.mnuPause->isEnabled());
+
+    QCOMPARE(callPlayer(QStringLiteral("Stop")).type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Stopped"), 10000);
+    QVERIFY(form.mnuRun->isEnabled());
+    QVERIFY(!form.mnuPause->isEnabled());
+    QVERIFY(platform.messages.shown.isEmpty());
+}
+
 void TestMpris::loopStatusFollowsPlayLoop()
 {
     FakePlatform platform;
@@ -216,6 +283,23 @@ void TestMpris::noBusIsSilent()
     player->Open(TestMedia::mpegClip(1.0));
     player->Pause();
     QVERIFY(!desktop->screensaverInhibited());
+
+    // No bus announced and none in the runtime folder: the player does not
+    // ask for one (libdbus would autolaunch it).
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const bool hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    QTemporaryDir emptyRuntime;
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(emptyRuntime.path()));
+    const bool connectedWithout = DesktopIntegration::sessionBus().isConnected();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    if (hadRuntime)
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+    QVERIFY(!connectedWithout);
+    QVERIFY(DesktopIntegration::sessionBus().isConnected());
 }
 
 QTEST_MAIN(TestMpris)
