@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FILE ?=
 
-.PHONY: deps configure build run test clean
+.PHONY: deps configure build run test bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -24,6 +24,13 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Against mpv's own player; a few minutes. Never part of `make test`.
+bench: build
+	@scripts/install-deps.sh mpv libx11-dev procps
+	@cmake -S . -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target bench-tools
+	@bench/run.sh $(BUILD)
 
 clean:
 	@rm -rf $(BUILD)

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace tavero {
 
@@ -236,6 +238,11 @@ FileListing LinuxFileSystem::listFiles(const QString &folder, const QString &mas
         return listing;
     }
     const QStringList maskList = masks.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    // Sorted by name without regard to case, then exactly. Each name is
+    // folded once: the idle scan lists the track folder every second, and
+    // folding inside the comparison made sorting a large folder its
+    // biggest cost.
+    std::vector<std::pair<QString, QString>> matched; // folded, name
     for (const Entry &entry : entries) {
         if (isHiddenName(entry.name))
             continue;
@@ -243,12 +250,12 @@ FileListing LinuxFileSystem::listFiles(const QString &folder, const QString &mas
             return matchesMask(entry.name, m);
         });
         if (match && isRegularEntry(real, entry))
-            listing.names.append(entry.name);
+            matched.emplace_back(entry.name.toCaseFolded(), entry.name);
     }
-    std::sort(listing.names.begin(), listing.names.end(), [](const QString &a, const QString &b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(matched.begin(), matched.end());
+    listing.names.reserve(qsizetype(matched.size()));
+    for (auto &m : matched)
+        listing.names.append(std::move(m.second));
     listing.ok = true;
     listing.folder = real;
     return listing;

@@ -116,6 +116,11 @@ void MpvPlayer::createMpv()
     set("config", "no");
     set("terminal", "no");
     set("load-scripts", "no");
+    // mpv's built-in statistics page and console are scripts as well,
+    // each with a Lua interpreter and a thread of its own: start-up time
+    // and memory for something this component never shows.
+    set("load-stats-overlay", "no");
+    set("load-osd-console", "no");
     set("osc", "no");
     set("ytdl", "no");
     set("input-default-bindings", "no");

@@ -15,7 +15,13 @@ void FileListBox::setPattern(const QString &pattern)
 
 void FileListBox::setPath(const QString &folder)
 {
+    // The idle scan sets the same folder every second and refreshes right
+    // after: listing it here as well would read a large folder twice.
+    if (listed_ && folder == requested_)
+        return;
+    requested_ = folder;
     const FileListing listing = fs_.listFiles(folder, pattern_);
+    listed_ = listing.ok;
     // A folder that cannot be read leaves the list empty but keeps the path
     // that was asked for, so later reads see where the list points.
     path_ = listing.ok ? listing.folder : folder;

@@ -13,7 +13,8 @@ public:
     QString Pattern() const { return pattern_; }
     void setPattern(const QString &pattern);
     // The folder as the file system reports it (real letter case); setting
-    // it lists the folder anew.
+    // it lists the folder anew, unless it is the folder last set and that
+    // could be listed: Refresh reads it again then.
     QString Path() const { return path_; }
     void setPath(const QString &folder);
     void Refresh();
@@ -25,6 +26,8 @@ private:
     FileSystem &fs_;
     QString pattern_ = QStringLiteral("*.*");
     QString path_;
+    QString requested_;     // the folder last set, as it was given
+    bool listed_ = false;   // ... and it could be listed
     QStringList names_;
 };
 

@@ -15,8 +15,12 @@ QColor colorFromValue(std::uint32_t value, const QPalette &palette)
 
 static void paintBackground(QWidget *w, std::uint32_t value)
 {
-    QPalette pal = w->palette();
     const QColor c = colorFromValue(value, QPalette());
+    // The idle scan sets the same colours every second.
+    if (w->testAttribute(Qt::WA_SetPalette) && w->palette().color(QPalette::Window) == c &&
+        w->palette().color(QPalette::Button) == c)
+        return;
+    QPalette pal = w->palette();
     pal.setColor(QPalette::Window, c);
     pal.setColor(QPalette::Button, c);
     w->setPalette(pal);
