@@ -1,10 +1,14 @@
 # A thin layer over CMake and CTest. `make run` and `make test` install what
 # is missing first, so a fresh Debian 12 machine needs nothing else.
 BUILD ?= build
+# `make test` also builds and runs the suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer in this tree; SANITIZE=0 leaves that out.
+ASAN_BUILD ?= build-asan
+SANITIZE ?= 1
 JOBS ?= $(shell nproc)
 FILE ?=
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench clean build-sanitized test-sanitized
 
 deps:
 	@scripts/install-deps.sh
@@ -24,6 +28,18 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+ifneq ($(SANITIZE),0)
+	@$(MAKE) --no-print-directory test-sanitized
+endif
+
+build-sanitized: deps
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVERO_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The soak tests measure memory, which the sanitizers' own bookkeeping
+# swamps; they run in the plain build only.
+test-sanitized: build-sanitized
+	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
 
 # Against mpv's own player; a few minutes. Never part of `make test`.
 bench: build
@@ -33,4 +49,4 @@ bench: build
 	@bench/run.sh $(BUILD)
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD)

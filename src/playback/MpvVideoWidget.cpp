@@ -25,6 +25,10 @@ MpvVideoWidget::MpvVideoWidget(mpv_handle *mpv, QWidget *parent) : QOpenGLWidget
 MpvVideoWidget::~MpvVideoWidget()
 {
     releaseRenderContext(false);
+    // QOpenGLWidget's own destructor destroys the GL context, and its
+    // aboutToBeDestroyed must not call back into this half-destroyed object.
+    if (QOpenGLContext *ctx = context())
+        ctx->disconnect(this);
 }
 
 void MpvVideoWidget::releaseRenderContext(bool keepPlaying)
