@@ -197,6 +197,7 @@ private:
     void showMessage(const QString &text, MessageIcon icon = MessageIcon::Error);
     void setRecentCaption(int index, const QString &caption);
     void sizeCommand(int displaySize);
+    void listTrackFolder(const QString &pattern, const QString &folder);
     int slotOf(int track) const { return track >= 9 ? 9 : track; }
 
     Seams seams_;

@@ -42,12 +42,7 @@ void Form1::mnuPlayVCD_Click()
     }
 
     // Only real Video CD tracks here; the panel's scan also lists MPEG files.
-    File1.setPattern(QStringLiteral("*.dat"));
-    File1.setPath(joinPath(root, subfolder));
-    state.TrackFolder = File1.Path();
-    if (state.TrackFolder.endsWith(QLatin1Char('/')))
-        state.TrackFolder.chop(1);
-    File1.Refresh();
+    listTrackFolder(QStringLiteral("*.dat"), joinPath(root, subfolder));
 
     const int count = File1.ListCount();
     if (count == 0) {

@@ -73,12 +73,7 @@ void Form1::LoadTrackList()
     if (probe.status != Lookup::Found)
         return;
 
-    File1.setPattern(QStringLiteral("*.dat;*.mpg;*.mpeg"));
-    File1.setPath(joinPath(root, subfolder));
-    state.TrackFolder = File1.Path();
-    if (state.TrackFolder.endsWith(QLatin1Char('/')))
-        state.TrackFolder.chop(1);
-    File1.Refresh();
+    listTrackFolder(QStringLiteral("*.dat;*.mpg;*.mpeg"), joinPath(root, subfolder));
 
     const int count = File1.ListCount();
     if (state.TrackCount == count)
@@ -114,6 +109,18 @@ void Form1::LoadTrackList()
         Cmd1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
         Lbl1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
     }
+}
+
+// Points the track list at a folder: TrackFolder takes the folder's name as
+// the disc spells it, without a trailing "/".
+void Form1::listTrackFolder(const QString &pattern, const QString &folder)
+{
+    File1.setPattern(pattern);
+    File1.setPath(folder);
+    state.TrackFolder = File1.Path();
+    if (state.TrackFolder.endsWith(QLatin1Char('/')))
+        state.TrackFolder.chop(1);
+    File1.Refresh();
 }
 
 } // namespace tavero
