@@ -1,6 +1,6 @@
 // Start-up, the command line, closing the window, and the File and Action
 // menus' refreshes.
-#include "playback/PlaybackRig.h"
+#include "support/FormRig.h"
 
 #include <QMenu>
 #include <QTemporaryDir>
@@ -41,7 +41,7 @@ static QStringList visibleItems(QMenu *menu)
 
 void TestStartup::startUp()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.Form_Load();
 
@@ -88,7 +88,7 @@ void TestStartup::startUp()
 
 void TestStartup::helpPath()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.platform.program.folder = QStringLiteral("/");
     rig.form->Form_Load();
     QCOMPARE(rig.form->HelpFile(), QStringLiteral("/THelp.hlp"));
@@ -130,12 +130,12 @@ void TestStartup::commandLine()
     else if (kind == "quoted")
         text = '"' + clip + '"';
 
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.platform.program.arguments = text;
     rig.form->Form_Load();
 
     if (plays) {
-        QCOMPARE(rig.opened(), QStringList{"Open " + text});
+        QCOMPARE(rig.opened(), QStringList{text});
         QVERIFY(rig.form->state.SingleFileMode);
         QVERIFY(rig.platform.messages.shown.isEmpty());
         QCOMPARE(rig.form->windowTitle(), "Tavero : " + text.toLower());
@@ -177,7 +177,7 @@ void TestStartup::closing()
     QFETCH(bool, byExit);
     QFETCH(int, playState);
     QFETCH(int, stops);
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.Form_Load();
     form.show();
@@ -203,7 +203,7 @@ void TestStartup::closing()
 
 void TestStartup::closingRunsOnce()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.Form_Load();
     form.show();
@@ -252,7 +252,7 @@ void TestStartup::menuRefresh()
     QFETCH(QString, items);
 
     for (const QString &start : {QStringLiteral("++++++"), QStringLiteral("------")}) {
-        PlaybackRig rig;
+        FormRig rig({.runQtEvents = false});
         auto &form = *rig.form;
         rig.insertDisc(2);
         rig.platform.cdAudio.setDisc(disc);

@@ -1,13 +1,10 @@
 // Bad input through the window with the real component and the real file
 // system: each case ends in the program's own message (or none) and leaves
 // a window that still plays a good file.
-#include "HardeningRig.h"
-#include "videocd/Form2.h"
+#include "support/FormRig.h"
 
-#include <QApplication>
 #include <QListWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <fcntl.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
@@ -207,7 +204,7 @@ void TestBadInput::files()
     if (asUser && !unreadableWorks_)
         QSKIP("A file without read permission is still readable here");
 
-    RealRig rig;
+    FormRig rig({.real = true});
     Form1 &form = *rig.form;
     {
         OrdinaryUser user(asUser);
@@ -261,7 +258,7 @@ void TestBadInput::manyTracks()
         QVERIFY2(::link(track.constData(), QFile::encodeName(name).constData()) == 0, qPrintable(name));
     }
 
-    RealRig rig;
+    FormRig rig({.real = true});
     rig.addDrive(disc.path());
     Form1 &form = *rig.form;
     form.Form_Load();
@@ -294,23 +291,13 @@ void TestBadInput::manyTracks()
     // The more-tracks slot lists the other 9,991 and lets one be chosen.
     QString caption;
     int listed = 0;
-    auto *poll = new QTimer(this);
-    poll->setInterval(5);
-    connect(poll, &QTimer::timeout, this, [&, poll] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->stop();
+    whenModal([&](Form2 *dialog) {
         caption = dialog->windowTitle();
         listed = dialog->List1->count();
         dialog->List1->setCurrentRow(listed - 1);
         dialog->cmdOk_Click();
-        if (dialog->isVisible())
-            dialog->reject();
     });
-    poll->start();
     form.Cmd1_MouseDown(9, 1, 0, 0, 0);
-    delete poll;
     QCOMPARE(caption, QStringLiteral("More Tracks Found : 9991 "));
     QCOMPARE(listed, kTracks - 9);
     QTRY_COMPARE_WITH_TIMEOUT(rig.component->PlayState(), int(MediaPlayer::Playing), 15000);
@@ -322,14 +309,9 @@ void TestBadInput::manyTracks()
 
 void TestBadInput::discTakenOutWhilePlaying()
 {
-    QTemporaryDir disc;
-    QVERIFY(disc.isValid());
-    QVERIFY(QDir(disc.path()).mkdir(QStringLiteral("MPEGAV")));
-    for (const char *name : {"AVSEQ01.DAT", "AVSEQ02.DAT"})
-        QVERIFY(QFile::copy(TestMedia::vcdTrack(0.5), disc.filePath(QStringLiteral("MPEGAV/") + name)));
-
-    RealRig rig;
-    rig.addDrive(disc.path());
+    FormRig rig({.real = true});
+    rig.disc.addFiles(QStringLiteral("MPEGAV"), {"AVSEQ01.DAT", "AVSEQ02.DAT"}, {}, TestMedia::vcdTrack(0.5));
+    rig.addDrive(rig.disc.path());
     Form1 &form = *rig.form;
     form.Form_Load();
     QCOMPARE(form.state.TrackCount, std::int16_t(2));
@@ -338,7 +320,7 @@ void TestBadInput::discTakenOutWhilePlaying()
 
     // The disc leaves the drive: the device says so and its files are gone.
     rig.platform.cdAudio.setDisc(false);
-    QVERIFY(QDir(disc.filePath(QStringLiteral("MPEGAV"))).removeRecursively());
+    QVERIFY(QDir(rig.disc.path(QStringLiteral("MPEGAV"))).removeRecursively());
 
     QTRY_COMPARE_WITH_TIMEOUT(rig.component->PlayState(), int(MediaPlayer::Closed), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(form.state.TrackCount, std::int16_t(0), 5000);
@@ -381,13 +363,9 @@ void TestBadInput::deviceErrors()
     QFETCH(QString, reply);
     QFETCH(QString, message);
 
-    QTemporaryDir disc;
-    QVERIFY(disc.isValid());
-    QVERIFY(QDir(disc.path()).mkdir(QStringLiteral("MPEGAV")));
-    QVERIFY(QFile::copy(TestMedia::vcdTrack(0.5), disc.filePath(QStringLiteral("MPEGAV/AVSEQ01.DAT"))));
-
-    RealRig rig;
-    rig.addDrive(disc.path());
+    FormRig rig({.real = true});
+    rig.disc.addFiles(QStringLiteral("MPEGAV"), {"AVSEQ01.DAT"}, {}, TestMedia::vcdTrack(0.5));
+    rig.addDrive(rig.disc.path());
     rig.platform.cdAudio.statusResult = result;
     rig.platform.cdAudio.statusReply = reply;
     Form1 &form = *rig.form;

@@ -2,7 +2,7 @@
 // option, a URL, a synthetic source, standard input, a command. From the
 // command line, a drop, the recent-files menu and the help path they are
 // only ever local files, and nothing runs them.
-#include "HardeningRig.h"
+#include "support/FormRig.h"
 #include "platform/LinuxPlatform.h"
 
 #include <QDirIterator>
@@ -110,14 +110,14 @@ void TestNames::commandLine()
     QFETCH(bool, exists);
     const QString path = exists ? placeClip(tmp_->path(), name) : QString();
 
-    RealRig rig;
+    FormRig rig({.real = true});
     rig.platform.program.arguments = name;
     rig.form->Form_Load();
     if (exists) {
         QVERIFY2(rig.messages().isEmpty(), qPrintable(rig.messages().join('\n')));
         QCOMPARE(rig.component->PlayState(), int(MediaPlayer::Playing));
         QCOMPARE(rig.component->FileName(), engineName(path));
-        QCOMPARE(rig.component->videoSize(), QSize(352, 288));
+        QCOMPARE(rig.mpv->videoSize(), QSize(352, 288));
     } else {
         QCOMPARE(rig.messages(), QStringList{QStringLiteral("Could not find the file '") + name +
                                              QStringLiteral("' ...!")});
@@ -130,7 +130,7 @@ void TestNames::commandLine()
 
 void TestNames::drop()
 {
-    RealRig rig;
+    FormRig rig({.real = true});
     rig.form->Form_Load();
     for (const QString &name : kNames) {
         const QString path = tmp_->path() + QLatin1Char('/') + name;
@@ -164,7 +164,7 @@ void TestNames::drop()
 
 void TestNames::recentFiles()
 {
-    RealRig rig;
+    FormRig rig({.real = true});
     Form1 &form = *rig.form;
     form.Form_Load();
     // Four names fill four recent slots; the list keeps them lower-cased.
@@ -221,10 +221,10 @@ void TestNames::helpPath()
             script.close();
             script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-            RealRig rig([&](Seams &s) {
-                if (real)
-                    s.launcher = &realLauncher;
-            });
+            FormRig rig({.real = true, .adjust = [&](Seams &s) {
+                             if (real)
+                                 s.launcher = &realLauncher;
+                         }});
             rig.platform.program.folder = folder;
             rig.platform.clock.step = 0.5;
             rig.form->Form_Load();
@@ -244,7 +244,7 @@ void TestNames::helpPath()
         }
     }
     // No help file in such a folder: nothing is started.
-    RealRig rig;
+    FormRig rig({.real = true});
     rig.platform.program.folder = tmp_->path() + QStringLiteral("/$(touch pwned)-missing");
     rig.platform.clock.step = 0.5;
     rig.form->Form_Load();

@@ -1,7 +1,7 @@
 // Long runs with the real component: a short clip restarted many times under
 // Play Loop, and many open/close cycles. Memory must not creep and the menus
 // must end where a single run leaves them.
-#include "HardeningRig.h"
+#include "support/FormRig.h"
 
 #include <QTimer>
 
@@ -11,6 +11,19 @@ using namespace tavero::test;
 namespace {
 
 constexpr qint64 kMaxGrowthKb = 5 * 1024;
+
+// Resident memory of this process in kB.
+qint64 residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
 
 QString growthText(qint64 before, qint64 after)
 {
@@ -35,10 +48,10 @@ void TestPlaybackSoak::initTestCase()
 
 void TestPlaybackSoak::loopRestarts()
 {
-    RealRig rig;
+    FormRig rig({.real = true});
     Form1 &form = *rig.form;
     form.Form_Load();
-    rig.component->setSpeed(4);
+    rig.mpv->setSpeed(4);
     // The status timer restarts the clip; it ticks faster here so that the
     // run takes seconds, not minutes. What it does on a tick is unchanged.
     form.Timer1->setInterval(10);
@@ -85,7 +98,7 @@ void TestPlaybackSoak::loopRestarts()
 
 void TestPlaybackSoak::openCloseCycles()
 {
-    RealRig rig;
+    FormRig rig({.real = true});
     Form1 &form = *rig.form;
     form.Form_Load();
     const QStringList clips{TestMedia::mpegClip(0.3), TestMedia::mpegClip(1.0)};

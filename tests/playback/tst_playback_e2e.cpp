@@ -1,8 +1,6 @@
 // The window with the real component (headless): continuous play through
 // a disc's tracks and a looping clip, with the status timer running.
-#include "PlaybackRig.h"
-#include "playback/MpvPlayer.h"
-#include "support/TestMedia.h"
+#include "support/FormRig.h"
 
 #include <QtTest>
 
@@ -29,9 +27,8 @@ void TestPlaybackEndToEnd::initTestCase()
 void TestPlaybackEndToEnd::continuousPlayReachesTheLastTrack()
 {
     QStringList loaded;   // outlives the component and its last events
-    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
-    PlaybackRig rig(component);
-    rig.platform.events.runQtEvents = true;
+    FormRig rig({.real = true});
+    MpvPlayer *component = rig.mpv;
     rig.insertDisc(3, TestMedia::vcdTrack(1.0));
     auto &form = *rig.form;
     form.Form_Load();
@@ -58,9 +55,8 @@ void TestPlaybackEndToEnd::continuousPlayReachesTheLastTrack()
 void TestPlaybackEndToEnd::singleClipLoops()
 {
     int restarts = 0;
-    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
-    PlaybackRig rig(component);
-    rig.platform.events.runQtEvents = true;
+    FormRig rig({.real = true});
+    MpvPlayer *component = rig.mpv;
     auto &form = *rig.form;
     form.Form_Load();
     form.mnuLoop->trigger();
@@ -86,10 +82,9 @@ void TestPlaybackEndToEnd::brokenStreamLeavesTheWindowUsable()
     // the drive, whether or not the error is reported (an earlier Close
     // leaves IgnoreError set).
     QTemporaryDir tmp;
-    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
+    FormRig rig({.real = true});
+    MpvPlayer *component = rig.mpv;
     component->setSpeed(2);
-    PlaybackRig rig(component);
-    rig.platform.events.runQtEvents = true;
     auto &form = *rig.form;
     form.Form_Load();
 
@@ -122,9 +117,8 @@ void TestPlaybackEndToEnd::brokenStreamLeavesTheWindowUsable()
 
 void TestPlaybackEndToEnd::fullScreenWindowClosedOrDestroyed()
 {
-    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
-    PlaybackRig rig(component);
-    rig.platform.events.runQtEvents = true;
+    FormRig rig({.real = true});
+    MpvPlayer *component = rig.mpv;
     rig.form->Form_Load();
     rig.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
@@ -149,9 +143,8 @@ void TestPlaybackEndToEnd::closingInFullScreenEndsTheProgram()
     // Full screen chosen while nothing plays, then the main window closed
     // (the close box after switching to it, or a desktop's Quit): the
     // picture's full-screen window must not keep the program running.
-    auto *component = new MpvPlayer(MpvPlayer::Output::Headless);
-    PlaybackRig rig(component);
-    rig.platform.events.runQtEvents = true;
+    FormRig rig({.real = true});
+    MpvPlayer *component = rig.mpv;
     auto &form = *rig.form;
     form.Form_Load();
     form.show();

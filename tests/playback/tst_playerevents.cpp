@@ -1,6 +1,6 @@
 // The component's events: the play-state handler's cases and its view
 // switches, continuous play, errors and warnings, the caption and the fit.
-#include "PlaybackRig.h"
+#include "support/FormRig.h"
 
 #include <QtTest>
 
@@ -56,7 +56,7 @@ void TestPlayerEvents::playStateRows()
     QFETCH(QList<int>, marked);
     QFETCH(int, displaySize);
 
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(12);
     auto &form = *rig.form;
     rig.player->quiet = true;
@@ -87,7 +87,7 @@ void TestPlayerEvents::playStateRows()
 
 void TestPlayerEvents::refreshWithStoppedPlayerTouchesNoItem()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     rig.player->quiet = true;
     rig.player->playState = MediaPlayer::Stopped;
@@ -102,7 +102,7 @@ void TestPlayerEvents::refreshWithStoppedPlayerTouchesNoItem()
 
 void TestPlayerEvents::viewSwitches()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.player->quiet = true;
     rig.player->viewOptions = {{1108, true}};
     rig.form->WMP1_PlayStateChange(0, 0);
@@ -121,14 +121,14 @@ void TestPlayerEvents::viewSwitches()
 
 void TestPlayerEvents::continuousPlayThroughTheHandler()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(3);
     auto &form = *rig.form;
     rig.playTrack(0);
 
     // The end reported before the fall to stopped: the handler goes on.
     rig.player->finishMedium(FakeMediaPlayer::EndOrder::EndThenStop);
-    QCOMPARE(rig.opened().last(), "Open " + rig.track(1));
+    QCOMPARE(rig.opened().last(), rig.track(1));
     QCOMPARE(form.state.CurrentTrack, std::int16_t(1));
     QCOMPARE(rig.marked(), QList<int>{1});
 
@@ -140,7 +140,7 @@ void TestPlayerEvents::continuousPlayThroughTheHandler()
     };
     rig.player->finishMedium(FakeMediaPlayer::EndOrder::StopThenEnd);
     rig.platform.events.onPump = nullptr;
-    QCOMPARE(rig.opened().last(), "Open " + rig.track(2));
+    QCOMPARE(rig.opened().last(), rig.track(2));
     QCOMPARE(form.state.CurrentTrack, std::int16_t(2));
     QVERIFY(form.mnuStop->isEnabled());
     QVERIFY(!form.Timer1->isActive());
@@ -166,7 +166,7 @@ void TestPlayerEvents::noNextTrack_data()
 void TestPlayerEvents::noNextTrack()
 {
     QFETCH(QString, why);
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(3);
     auto &form = *rig.form;
     rig.playTrack(0);
@@ -193,7 +193,7 @@ void TestPlayerEvents::noNextTrack()
 
 void TestPlayerEvents::errorsAndWarnings()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.PlayFile("/media/clip.mpg");
     rig.player->displaySize = MediaPlayer::FullScreen;
@@ -256,7 +256,7 @@ void TestPlayerEvents::closeAfterError()
 {
     QFETCH(int, readyState);
     QFETCH(bool, closeEnabled);
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.player->quiet = true;
     rig.player->readyState = readyState;
     rig.form->mnuClose->setEnabled(!closeEnabled);
@@ -266,7 +266,7 @@ void TestPlayerEvents::closeAfterError()
 
 void TestPlayerEvents::captionAndRecentFiles()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(12);
     auto &form = *rig.form;
     rig.player->setVideoSize(QSize(352, 288));
@@ -293,7 +293,7 @@ void TestPlayerEvents::captionAndRecentFiles()
 
 void TestPlayerEvents::recentFilesOnlyForANewFile()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.PlayFile("/media/a.mpg");
     if (form.recentCaption(0).isEmpty())
@@ -326,7 +326,7 @@ void TestPlayerEvents::recentFilesOnlyForANewFile()
 
 void TestPlayerEvents::mouseOverVideo()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     for (TrackButton *b : form.Cmd1)
         b->show();

@@ -1,6 +1,6 @@
 // Opening a file: recognising Video CD tracks, the track marker, the
 // opening state of the menus, a failed open, and files dropped on the window.
-#include "PlaybackRig.h"
+#include "support/FormRig.h"
 
 #include <QMimeData>
 #include <QTimer>
@@ -38,7 +38,7 @@ void TestPlayFile::trackRecognition()
 {
     QFETCH(QString, how);
     QFETCH(bool, recognised);
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(4);
     const QString folder = rig.form->state.TrackFolder;
     QString path = rig.track(2);
@@ -54,7 +54,7 @@ void TestPlayFile::trackRecognition()
     rig.form->state.SingleFileMode = true;   // as a single-file caller sets it
     rig.form->PlayFile(path);
 
-    QCOMPARE(rig.opened(), QStringList{"Open " + path});
+    QCOMPARE(rig.opened(), QStringList{path});
     QCOMPARE(rig.form->state.TrackOpened, recognised);
     QCOMPARE(rig.form->state.SingleFileMode, !recognised);
     QCOMPARE(rig.form->state.CurrentTrack, std::int16_t(recognised ? 2 : 0));
@@ -63,7 +63,7 @@ void TestPlayFile::trackRecognition()
 
 void TestPlayFile::markerMovesBetweenSlots()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(15);
     auto &form = *rig.form;
     for (TrackButton *b : form.Cmd1)
@@ -100,7 +100,7 @@ void TestPlayFile::onCdNeedsAReadableDrive()
 {
     // No CD drive: the list is not searched at all.
     {
-        PlaybackRig rig;
+        FormRig rig({.runQtEvents = false});
         rig.insertDisc(3);
         rig.platform.drives.entries.clear();
         rig.form->state.CDFolder.clear();
@@ -113,7 +113,7 @@ void TestPlayFile::onCdNeedsAReadableDrive()
     }
     // A drive that cannot be read counts as no disc.
     {
-        PlaybackRig rig;
+        FormRig rig({.runQtEvents = false});
         rig.insertDisc(3);
         rig.platform.files.probeErrors.insert(rig.form->state.CDFolder);
         rig.form->state.SingleFileMode = true;
@@ -124,7 +124,7 @@ void TestPlayFile::onCdNeedsAReadableDrive()
     }
     // The tracks' own folder is enough when the Video CD folder is gone.
     {
-        PlaybackRig rig;
+        FormRig rig({.runQtEvents = false});
         rig.insertDisc(3);
         const QString other = rig.disc.path() + "/Other";
         QVERIFY(QDir(rig.disc.path()).rename("Mpegav", "Other"));
@@ -138,7 +138,7 @@ void TestPlayFile::onCdNeedsAReadableDrive()
 
 void TestPlayFile::openingState()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     rig.player->quiet = true;   // no events: the menus stay as PlayFile leaves them
     rig.player->playState = MediaPlayer::Playing;
@@ -166,7 +166,7 @@ void TestPlayFile::openingState()
 
 void TestPlayFile::failedOpen()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(12);
     auto &form = *rig.form;
     rig.playTrack(1);
@@ -215,7 +215,7 @@ static std::unique_ptr<QMimeData> urlDrop(const QList<QUrl> &urls)
 
 void TestPlayFile::droppedFiles()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
 
     // Text, and links that are not local files, are ignored.
@@ -231,13 +231,13 @@ void TestPlayFile::droppedFiles()
                                    QUrl::fromLocalFile("/media/b.mpg"),
                                    QUrl::fromLocalFile("/media/c.mpg")})
                               .get());
-    QCOMPARE(rig.opened(), QStringList{"Open /media/a b.mpg"});
+    QCOMPARE(rig.opened(), QStringList{"/media/a b.mpg"});
     QVERIFY(form.state.SingleFileMode);
 }
 
 void TestPlayFile::dragAndDropEvents()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     const auto files = urlDrop({QUrl::fromLocalFile("/media/one.mpg"),
                                 QUrl::fromLocalFile("/media/two.mpg")});
@@ -257,7 +257,7 @@ void TestPlayFile::dragAndDropEvents()
     QCoreApplication::sendEvent(&form, &dropFiles);
     QVERIFY(dropFiles.isAccepted());
     // The file plays once the drop has returned to the dragging program.
-    QTRY_COMPARE(rig.opened(), QStringList{"Open /media/one.mpg"});
+    QTRY_COMPARE(rig.opened(), QStringList{"/media/one.mpg"});
     QVERIFY(form.state.SingleFileMode);
 
     // Data that changes to text on the way is refused at the drop.

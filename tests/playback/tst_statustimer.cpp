@@ -1,6 +1,6 @@
 // The status timer: looping, the next track after a late end of stream,
 // the idle rescan and the window fit.
-#include "PlaybackRig.h"
+#include "support/FormRig.h"
 
 #include <QtTest>
 
@@ -53,7 +53,7 @@ void TestStatusTimer::tickTable()
     QFETCH(int, track);
     QFETCH(QString, does);
 
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(4);
     auto &form = *rig.form;
     rig.playTrack(track);
@@ -86,7 +86,7 @@ void TestStatusTimer::tickTable()
 
 void TestStatusTimer::singleFileLoops()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.mnuLoop_Click();
     form.state.SingleFileMode = true;
@@ -119,7 +119,7 @@ void TestStatusTimer::loopNeedsTheEndAfterTheStop()
 {
     // With the end reported first, the fall to stopped clears the flag and
     // nothing restarts: the loop relies on the component's order.
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.mnuLoop_Click();
     form.state.SingleFileMode = true;
@@ -132,7 +132,7 @@ void TestStatusTimer::loopNeedsTheEndAfterTheStop()
 
 void TestStatusTimer::trackLoopsWithContinuousPlayOff()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(3);
     auto &form = *rig.form;
     form.mnuLoop_Click();
@@ -148,7 +148,7 @@ void TestStatusTimer::trackLoopsWithContinuousPlayOff()
 
 void TestStatusTimer::continuousPlayThroughTheTimer()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(3);
     auto &form = *rig.form;
     form.mnuLoop_Click();   // a Video CD track moves on instead of looping
@@ -158,7 +158,7 @@ void TestStatusTimer::continuousPlayThroughTheTimer()
         rig.player->finishMedium(FakeMediaPlayer::EndOrder::StopThenEnd);
         QCOMPARE(rig.opened().size(), k);   // the handler saw no end yet
         form.Timer1_Timer();
-        QCOMPARE(rig.opened().last(), "Open " + rig.track(k));
+        QCOMPARE(rig.opened().last(), rig.track(k));
         QCOMPARE(form.state.CurrentTrack, std::int16_t(k));
         QCOMPARE(rig.marked(), QList<int>{k});
     }
@@ -189,7 +189,7 @@ void TestStatusTimer::idleRefresh()
     QFETCH(int, playState);
     QFETCH(int, readyState);
     QFETCH(bool, idle);
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     rig.insertDisc(3);
     auto &form = *rig.form;
     rig.player->quiet = true;
@@ -209,7 +209,7 @@ void TestStatusTimer::idleRefresh()
 
 void TestStatusTimer::fitUnlessMinimised()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     rig.player->quiet = true;
     rig.player->playState = MediaPlayer::Paused;

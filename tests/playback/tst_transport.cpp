@@ -1,6 +1,6 @@
-// The transport commands: the menu items each one sets, Close and the
-// error it silences, and the two check-mark switches.
-#include "PlaybackRig.h"
+// The transport commands: the menu items each one sets, and Close and the
+// error it silences.
+#include "support/FormRig.h"
 
 #include <QtTest>
 
@@ -14,7 +14,6 @@ private slots:
     void commandMenus();
     void closeWithNothingLoaded();
     void closeSilencesTheNextError();
-    void checkSwitches();
 };
 
 // Play, Pause, Stop, Close, Open File, Play Video CD: '+' on, '-' off,
@@ -64,7 +63,7 @@ void TestTransport::commandMenus()
     QFETCH(QString, expected);
 
     for (const QString &start : {QStringLiteral("++++++"), QStringLiteral("------")}) {
-        PlaybackRig rig;
+        FormRig rig({.runQtEvents = false});
         auto &form = *rig.form;
         // Quiet: what the command itself sets, before any event answers.
         rig.player->quiet = true;
@@ -92,7 +91,7 @@ void TestTransport::commandMenus()
 
 void TestTransport::closeWithNothingLoaded()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.state.SingleFileMode = true;
     form.mnuClose->setEnabled(true);
@@ -114,7 +113,7 @@ void TestTransport::closeWithNothingLoaded()
 
 void TestTransport::closeSilencesTheNextError()
 {
-    PlaybackRig rig;
+    FormRig rig({.runQtEvents = false});
     auto &form = *rig.form;
     form.state.SingleFileMode = true;
     form.PlayFile("/media/clip.mpg");
@@ -153,24 +152,6 @@ void TestTransport::closeSilencesTheNextError()
     QVERIFY(!form.state.IgnoreError);
     rig.player->raiseError("Next");
     QCOMPARE(rig.platform.messages.texts(), QStringList{"Error : Next"});
-}
-
-void TestTransport::checkSwitches()
-{
-    PlaybackRig rig;
-    auto &form = *rig.form;
-    QVERIFY(!form.mnuLoop->isChecked());
-    QVERIFY(form.mnuContinuousPlay->isChecked());
-    // Through the menu items, as the user chooses them.
-    form.mnuLoop->trigger();
-    QVERIFY(form.mnuLoop->isChecked());
-    form.mnuLoop->trigger();
-    QVERIFY(!form.mnuLoop->isChecked());
-    form.mnuContinuousPlay->trigger();
-    QVERIFY(!form.mnuContinuousPlay->isChecked());
-    form.mnuContinuousPlay->trigger();
-    QVERIFY(form.mnuContinuousPlay->isChecked());
-    QVERIFY(rig.player->calls.isEmpty());
 }
 
 QTEST_MAIN(TestTransport)

@@ -1,7 +1,6 @@
 // File > Play Video CD, pressing the track slots and the more-tracks slot.
 // The slots' hover behaviour is in tst_track_hover_x11.
-#include "VcdFixture.h"
-#include "videocd/Form2.h"
+#include "support/FormRig.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -22,19 +21,13 @@ private slots:
 
 static const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
 
-static void ready(Rig &rig)
-{
-    rig.form->FindCDDrive(true);
-    rig.form->LoadTrackList();
-}
-
 void TestPlayVideoCd::playsTheFirstTrack()
 {
     {   // Twelve tracks: all ten labels on, track 1 plays, slot 0 marked.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 12);
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 2, QStringLiteral(".mpg"), QStringLiteral("EXTRA"));
-        ready(rig);
+        rig.scan();
         rig.form->state.SingleFileMode = true;
         rig.form->mnuPlayVCD_Click();
         QVERIFY(rig.platform.messages.shown.isEmpty());
@@ -57,9 +50,9 @@ void TestPlayVideoCd::playsTheFirstTrack()
         QCOMPARE(rig.borders(), QStringList{"0"});
     }
     {   // Lower-case second folder, three tracks: only their labels on.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("mpegsav"), 3, QStringLiteral(".dat"), QStringLiteral("avseq"));
-        ready(rig);
+        rig.scan();
         rig.form->mnuPlayVCD_Click();
         QCOMPARE(rig.enabledLabels(), 3);
         QVERIFY(rig.form->Lbl1[2]->isEnabled());
@@ -72,9 +65,9 @@ void TestPlayVideoCd::playsTheFirstTrack()
 void TestPlayVideoCd::discsItRefuses()
 {
     {   // MPEG files but no Video CD tracks: listed by the panel, refused here.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 2, QStringLiteral(".mpg"));
-        ready(rig);
+        rig.scan();
         QCOMPARE(rig.form->state.TrackCount, 2);
         rig.form->mnuPlayVCD_Click();
         QCOMPARE(rig.platform.messages.texts(), QStringList{kNoVideoCd});
@@ -84,9 +77,9 @@ void TestPlayVideoCd::discsItRefuses()
     {   // A data CD: no track folder. The message, and all ten labels on.
         // The scan before has shortened the root; the probes still land on
         // the disc.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QString(), 2, QStringLiteral(".dat"));
-        ready(rig);
+        rig.scan();
         QVERIFY(!rig.form->CDDriveRoot().endsWith(QLatin1Char('/')));
         rig.platform.files.probes.clear();
         rig.form->mnuPlayVCD_Click();
@@ -97,9 +90,9 @@ void TestPlayVideoCd::discsItRefuses()
         QVERIFY(rig.opened().isEmpty());
     }
     {   // The drive fails on the first probe.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 2);
-        ready(rig);
+        rig.scan();
         rig.platform.files.failAllProbes = true;
         rig.form->mnuPlayVCD_Click();
         QCOMPARE(rig.platform.messages.texts(), QStringList{"Error : Device not ready"});
@@ -107,12 +100,11 @@ void TestPlayVideoCd::discsItRefuses()
         QVERIFY(rig.opened().isEmpty());
     }
     {   // No CD drive ever found: nothing at all happens.
-        FakePlatform platform;
-        Form1 form(platform.seams(), new FakeMediaPlayer);
-        form.FindCDDrive(true);
-        form.mnuPlayVCD_Click();
-        QVERIFY(platform.messages.shown.isEmpty());
-        QVERIFY(platform.files.probes.isEmpty());
+        FormRig rig;
+        rig.form->FindCDDrive(true);
+        rig.form->mnuPlayVCD_Click();
+        QVERIFY(rig.platform.messages.shown.isEmpty());
+        QVERIFY(rig.platform.files.probes.isEmpty());
     }
 }
 
@@ -130,9 +122,9 @@ void TestPlayVideoCd::discCheckFailures()
         {5, QStringLiteral("Medium not readable"), QStringLiteral("Error accessing CD. Medium not readable")},
     };
     for (const Case &c : cases) {
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-        ready(rig);
+        rig.scan();
         QCOMPARE(rig.enabledLabels(), 3);
         rig.platform.cdAudio.statusResult = c.result;
         rig.platform.cdAudio.statusReply = c.reply;
@@ -147,9 +139,9 @@ void TestPlayVideoCd::discCheckFailures()
 
 void TestPlayVideoCd::pressingSlots()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 5);
-    ready(rig);
+    rig.scan();
     rig.form->state.SingleFileMode = true;
     rig.form->Cmd1[3]->show();
     rig.form->Cmd1_MouseDown(3, 1, 0, 10.0f, 10.0f);
@@ -167,9 +159,9 @@ void TestPlayVideoCd::pressingSlots()
 
 void TestPlayVideoCd::moreTracksSlot()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 12);
-    ready(rig);
+    rig.scan();
     rig.form->mnuPlayVCD_Click();
     rig.player->calls.clear();
 
@@ -218,9 +210,9 @@ void TestPlayVideoCd::moreTracksSlot()
 
     // Exactly ten tracks: slot 9 is a track slot, yet pressing it opens the
     // list with the tenth track.
-    Rig ten;
+    FormRig ten({.cdDrive = true});
     const QStringList tenNames = ten.disc.addTracks(QStringLiteral("MPEGAV"), 10);
-    ready(ten);
+    ten.scan();
     QCOMPARE(ten.slotStates()[9], QStringLiteral("eY") + QStringLiteral(" %1  : 0.0 MB ").arg(tenNames[9]));
     QStringList tenEntries;
     whenModal([&](Form2 *w) {

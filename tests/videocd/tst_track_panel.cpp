@@ -1,6 +1,6 @@
 // The track scan: which folder of the disc it lists, how it fills the ten
 // slots, and what it does when the disc comes, goes or cannot be read.
-#include "VcdFixture.h"
+#include "support/FormRig.h"
 
 using namespace tavero;
 using namespace tavero::test;
@@ -23,24 +23,17 @@ private slots:
 
 static QString tip(const QString &name) { return QStringLiteral(" %1  : 0.0 MB ").arg(name); }
 
-static Rig *scanned(Rig &rig)
-{
-    rig.form->FindCDDrive(true);
-    rig.form->LoadTrackList();
-    return &rig;
-}
-
 void TestTrackPanel::trackCounts()
 {
     for (int n : {0, 1, 10, 11, 12}) {
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), n);
-        scanned(rig);
+        rig.scan();
         QVERIFY(rig.form->state.DiscPresent);
         QCOMPARE(rig.form->state.TrackCount, n);
         QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("MPEGAV"));
 
-        QStringList expected = Rig::emptySlots();
+        QStringList expected = FormRig::emptySlots();
         for (int i = 0; i < qMin(n, n > 10 ? 9 : 10); ++i)
             expected[i] = QStringLiteral("eY") + tip(names[i]);
         if (n > 10)
@@ -55,18 +48,18 @@ void TestTrackPanel::trackCounts()
 void TestTrackPanel::trackFolders()
 {
     {   // Lower-case names are found as well; TrackFolder is the name on disc.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("mpegav"), 2, QStringLiteral(".dat"), QStringLiteral("avseq"));
-        scanned(rig);
+        rig.scan();
         QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("mpegav"));
         QCOMPARE(rig.slotStates()[1], QStringLiteral("eY") + tip("avseq02.dat"));
         QCOMPARE(rig.form->CDDriveRoot(), rig.disc.root());
     }
     {   // The second folder name is tried when the first is missing.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGSAV"), 3);
         rig.disc.addTracks(QStringLiteral("OTHER"), 5);
-        scanned(rig);
+        rig.scan();
         QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("MPEGSAV"));
         QCOMPARE(rig.form->state.TrackCount, 3);
         QCOMPARE(rig.platform.files.probes,
@@ -74,10 +67,10 @@ void TestTrackPanel::trackFolders()
     }
     {   // No track folder: the files at the top of the disc, and a root
         // without its "/" that still leads later scans into the disc.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QString(), 2, QStringLiteral(".mpg"), QStringLiteral("clip"));
         rig.disc.addFiles(QString(), {QStringLiteral("readme.txt"), QStringLiteral("movie.avi")});
-        scanned(rig);
+        rig.scan();
         QString shortRoot = rig.disc.root();
         shortRoot.chop(1);
         QCOMPARE(rig.form->CDDriveRoot(), shortRoot);
@@ -94,9 +87,9 @@ void TestTrackPanel::trackFolders()
         QCOMPARE(rig.form->state.TrackCount, 4);
     }
     {   // An empty disc leaves the panel as it was.
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-        scanned(rig);
+        rig.scan();
         const QStringList before = rig.slotStates();
         rig.disc.clear();
         rig.form->LoadTrackList();
@@ -107,18 +100,18 @@ void TestTrackPanel::trackFolders()
 
 void TestTrackPanel::onlyMpegFiles()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     rig.disc.addFiles(QStringLiteral("MPEGAV"),
                       {QStringLiteral("B.MPEG"), QStringLiteral("a.mpg"), QStringLiteral("c.avi"),
                        QStringLiteral("d.txt"), QStringLiteral(".hidden.dat")});
-    scanned(rig);
+    rig.scan();
     QCOMPARE(rig.form->File1.names(), (QStringList{"a.mpg", "B.MPEG"}));
     QCOMPARE(rig.enabledLabels(), 2);
 }
 
 void TestTrackPanel::tooltipSizes()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 5);
     const QString folder = rig.disc.path("MPEGAV") + QLatin1Char('/');
     rig.platform.files.sizes[folder + names[0]] = 12582912;
@@ -126,7 +119,7 @@ void TestTrackPanel::tooltipSizes()
     rig.platform.files.sizes[folder + names[2]] = 262144;      // exactly 0.25 MB
     rig.platform.files.sizes[folder + names[3]] = 4700000000;  // a DVD's worth
     rig.platform.files.sizeErrors.insert(folder + names[4]);
-    scanned(rig);
+    rig.scan();
     QCOMPARE(rig.slotStates().mid(0, 5),
              (QStringList{"eY AVSEQ01.DAT  : 12.0 MB ", "eY AVSEQ02.DAT  : 1.0 MB ",
                           "eY AVSEQ03.DAT  : 0.3 MB ", "eY AVSEQ04.DAT  : 4482.3 MB ",
@@ -143,9 +136,9 @@ void TestTrackPanel::tooltipSizes()
 
 void TestTrackPanel::steadyDiscIsLeftAlone()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-    scanned(rig);
+    rig.scan();
     // Marks that a rebuild would wipe out.
     rig.form->Cmd1[0]->setToolTip(QStringLiteral("mine"));
     rig.form->Lbl1[0]->setToolTip(QStringLiteral("mine"));
@@ -178,9 +171,9 @@ void TestTrackPanel::steadyDiscIsLeftAlone()
 
 void TestTrackPanel::discTakenOutWhilePlaying()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 4);
-    scanned(rig);
+    rig.scan();
     rig.player->Open(rig.form->state.TrackFolder + "/" + names[1]);
     rig.form->Cmd1[1]->show();
     QCOMPARE(rig.player->ReadyState(), int(MediaPlayer::Loaded));
@@ -189,7 +182,7 @@ void TestTrackPanel::discTakenOutWhilePlaying()
     rig.form->LoadTrackList();
     QVERIFY(!rig.form->state.DiscPresent);
     QCOMPARE(rig.form->state.TrackCount, 0);
-    QCOMPARE(rig.slotStates(), Rig::emptySlots());
+    QCOMPARE(rig.slotStates(), FormRig::emptySlots());
     for (TrackButton *b : rig.form->Cmd1)
         QVERIFY(b->isHidden());
     // The media are closed.
@@ -210,9 +203,9 @@ void TestTrackPanel::discTakenOutWhilePlaying()
 
 void TestTrackPanel::discSwapped()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-    scanned(rig);
+    rig.scan();
 
     // Swapped for a disc with as many tracks, no scan in between: the
     // count alone decides, so the old tooltips stay.
@@ -232,24 +225,21 @@ void TestTrackPanel::discSwapped()
 
 void TestTrackPanel::twoDrives()
 {
-    FakePlatform platform;
-    Disc first, second;
-    first.addTracks(QStringLiteral("MPEGAV"), 2);
+    FormRig rig({.cdDrive = true});
+    Disc second;
+    rig.disc.addTracks(QStringLiteral("MPEGAV"), 2);
     second.addTracks(QStringLiteral("MPEGAV"), 7);
-    platform.drives.add(QStringLiteral("sr0"), first.root(), DriveQuery::kCdRom);
-    platform.drives.add(QStringLiteral("sr1"), second.root(), DriveQuery::kCdRom);
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    form.FindCDDrive(true);
-    form.LoadTrackList();
-    QCOMPARE(form.state.TrackFolder, first.path("MPEGAV"));
-    QCOMPARE(form.state.TrackCount, 2);
+    rig.platform.drives.add(QStringLiteral("sr1"), second.root(), DriveQuery::kCdRom);
+    rig.scan();
+    QCOMPARE(rig.form->state.TrackFolder, rig.disc.path("MPEGAV"));
+    QCOMPARE(rig.form->state.TrackCount, 2);
 }
 
 void TestTrackPanel::unreadableDrive()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-    scanned(rig);
+    rig.scan();
     rig.player->Open(rig.form->state.TrackFolder + "/" + names[0]);
     rig.form->Cmd1[2]->show();
 
@@ -271,36 +261,34 @@ void TestTrackPanel::unreadableDrive()
     QCOMPARE(rig.form->state.TrackCount, 3);
 
     // A failure of the later probes counts as finding nothing there.
-    Rig other;
+    FormRig other({.cdDrive = true});
     other.disc.addTracks(QString(), 2);
     other.platform.files.probeErrors.insert(other.disc.root() + "Mpegsav");
-    scanned(other);
+    other.scan();
     QCOMPARE(other.form->state.TrackCount, 2);
 }
 
 void TestTrackPanel::deviceErrorsCountAsNoDisc()
 {
     for (int result : {263, 5}) {
-        Rig rig;
+        FormRig rig({.cdDrive = true});
         rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
-        scanned(rig);
+        rig.scan();
         rig.platform.cdAudio.statusResult = result;
         rig.platform.cdAudio.statusReply = QStringLiteral("busy");
         rig.form->LoadTrackList();
         QVERIFY(!rig.form->state.DiscPresent);
-        QCOMPARE(rig.slotStates(), Rig::emptySlots());
+        QCOMPARE(rig.slotStates(), FormRig::emptySlots());
         QVERIFY(rig.platform.messages.shown.isEmpty());
     }
 }
 
 void TestTrackPanel::noDriveNoScan()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    form.FindCDDrive(true);
-    form.LoadTrackList();
-    QVERIFY(platform.files.probes.isEmpty());
-    QCOMPARE(form.state.TrackCount, 0);
+    FormRig rig;
+    rig.scan();
+    QVERIFY(rig.platform.files.probes.isEmpty());
+    QCOMPARE(rig.form->state.TrackCount, 0);
 }
 
 QTEST_MAIN(TestTrackPanel)
