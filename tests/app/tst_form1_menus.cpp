@@ -1,13 +1,9 @@
 // The window as created: its menu tree, controls and their places.
-#include "app/Form1.h"
-#include "support/FakeMediaPlayer.h"
-#include "support/Fakes.h"
+#include "support/FormRig.h"
 
 #include <QFrame>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
-#include <QtTest>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -17,6 +13,7 @@ class TestForm1Menus : public QObject {
 private slots:
     void menuBarAsCreated();
     void controlsAsCreated();
+    void componentDialogs();
 };
 
 static QStringList describe(QMenu *menu)
@@ -40,8 +37,8 @@ static QStringList describe(QMenu *menu)
 
 void TestForm1Menus::menuBarAsCreated()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
+    FormRig rig;
+    Form1 &form = *rig.form;
 
     QStringList bar;
     for (QAction *a : form.menuBar()->actions())
@@ -64,19 +61,27 @@ void TestForm1Menus::menuBarAsCreated()
              (QStringList{"Help Contents|F1", "&Media Player Help|Ctrl+F1", "-", "&About ..."}));
 
     // Choosing a check item leaves its mark to the handler: the size
-    // chosen twice stays checked, where Qt's own toggling would clear it.
-    form.mnuLoop->trigger();
+    // chosen twice stays checked, where Qt's own toggling would clear it;
+    // the two switches flip once per choice.
     form.mnu50->trigger();
     form.mnu50->trigger();
     QVERIFY(form.mnu50->isChecked());
     QVERIFY(!form.mnu100->isChecked());
+    for (QAction *a : {form.mnuLoop, form.mnuContinuousPlay}) {
+        const bool was = a->isChecked();
+        a->trigger();
+        QCOMPARE(a->isChecked(), !was);
+        a->trigger();
+        QCOMPARE(a->isChecked(), was);
+    }
+    QVERIFY(rig.player->calls.filter("Play").isEmpty());
 }
 
 void TestForm1Menus::controlsAsCreated()
 {
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
+    FormRig rig;
+    Form1 &form = *rig.form;
+    FakeMediaPlayer *player = rig.player;
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Tavero Player v3.0 "));
     QVERIFY(form.acceptDrops());
@@ -96,6 +101,19 @@ void TestForm1Menus::controlsAsCreated()
     form.FitToPlayer();
     QCOMPARE(form.OuterWidth(), player->Left() + player->Width() + 120);
     QCOMPARE(form.OuterHeight(), player->Top() + player->Height() + 670);
+}
+
+void TestForm1Menus::componentDialogs()
+{
+    // Media Player Help and the Context Menu entry open the component's own.
+    FormRig rig;
+    for (auto [action, call] : {std::pair{rig.form->mnuMPHelp, "ShowDialog 0"},
+                                std::pair{rig.form->mnuContext, "ShowDialog 3"}}) {
+        rig.player->calls.clear();
+        action->trigger();
+        QCOMPARE(rig.player->calls, QStringList{call});
+    }
+    QVERIFY(rig.platform.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(TestForm1Menus)

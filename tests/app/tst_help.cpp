@@ -1,16 +1,10 @@
 // Help Contents, Media Player Help and About; and the help that ships
 // beside the player.
-#include "app/Form1.h"
 #include "platform/LinuxPlatform.h"
-#include "support/FakeMediaPlayer.h"
-#include "support/Fakes.h"
+#include "support/FormRig.h"
 
-#include <QFile>
-#include <QMenu>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <QtTest>
-#include <memory>
+#include <QMenu>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -20,57 +14,48 @@ class TestHelp : public QObject {
 private slots:
     void viewerStartsAfterTheWait();
     void missingViewerOrFileIsSilent();
-    void mediaPlayerHelp();
     void about();
     void helpShipsBesideThePlayer();
 };
 
 namespace {
 
-struct Rig {
-    FakePlatform platform;
-    FakeMediaPlayer *player = new FakeMediaPlayer;
-    std::unique_ptr<Form1> form;
-    QTemporaryDir dir;
-    QString folder;
-
-    // A program folder whose name a shell would split or cut.
-    explicit Rig(bool withHelpFile = true)
-    {
-        folder = dir.path() + QStringLiteral("/my tavero; 'v3' \"x\"");
-        QDir().mkpath(folder);
-        if (withHelpFile) {
-            QFile f(folder + QStringLiteral("/THelp.hlp"));
-            if (f.open(QIODevice::WriteOnly))
-                f.write("# Help\n");
-        }
-        platform.program.folder = folder;
-        platform.events.runQtEvents = false;
-        form = std::make_unique<Form1>(platform.seams(), player);
-        form->Form_Load();
-        form->Timer1->stop();
-        platform.messages.shown.clear();
-        platform.events.calls = 0;
-        // Time passes only while events run.
-        platform.events.onPump = [this] { platform.clock.t += 0.125; };
-        platform.launcher.now = [this] { return platform.clock.t; };
+// Loads the window from a program folder whose name a shell would split or
+// cut (made in the rig's scratch folder). Time passes only while events run.
+QString loadInOddFolder(FormRig &rig, bool withHelpFile = true)
+{
+    const QString folder = rig.disc.path(QStringLiteral("my tavero; 'v3' \"x\""));
+    QDir().mkpath(folder);
+    if (withHelpFile) {
+        QFile f(folder + QStringLiteral("/THelp.hlp"));
+        if (f.open(QIODevice::WriteOnly))
+            f.write("# Help\n");
     }
-};
+    rig.platform.program.folder = folder;
+    rig.form->Form_Load();
+    rig.form->Timer1->stop();
+    rig.platform.messages.shown.clear();
+    rig.platform.events.calls = 0;
+    rig.platform.events.onPump = [&rig] { rig.platform.clock.t += 0.125; };
+    rig.platform.launcher.now = [&rig] { return rig.platform.clock.t; };
+    return folder;
+}
 
 } // namespace
 
 void TestHelp::viewerStartsAfterTheWait()
 {
-    Rig rig;
-    QCOMPARE(rig.form->HelpFile(), rig.folder + QStringLiteral("/THelp.hlp"));
+    FormRig rig({.runQtEvents = false});
+    const QString folder = loadInOddFolder(rig);
+    QCOMPARE(rig.form->HelpFile(), folder + QStringLiteral("/THelp.hlp"));
     const double begin = rig.platform.clock.t;
     rig.form->mnuTaveroHelp->trigger();
     // 0.125, 0.25, 0.375 are too early; the fourth round of events ends the wait.
     QCOMPARE(rig.platform.events.calls, 4);
     QCOMPARE(rig.platform.launcher.starts.size(), 1);
     const FakeLauncher::Start &start = rig.platform.launcher.starts.first();
-    QCOMPARE(start.program, rig.folder + QStringLiteral("/tavero-help"));
-    QCOMPARE(start.arguments, QStringList{rig.folder + QStringLiteral("/THelp.hlp")});
+    QCOMPARE(start.program, folder + QStringLiteral("/tavero-help"));
+    QCOMPARE(start.arguments, QStringList{folder + QStringLiteral("/THelp.hlp")});
     QVERIFY(start.at - begin >= 0.4);
 
     // Twice in a row: two viewers, each after its own wait.
@@ -85,19 +70,15 @@ void TestHelp::missingViewerOrFileIsSilent()
 {
     {
         // The viewer is not there: the real launcher fails, nobody hears.
-        Rig rig;
         QtProcessLauncher real;
-        Seams seams = rig.platform.seams();
-        seams.launcher = &real;
-        Form1 form(seams, new FakeMediaPlayer);
-        form.Form_Load();
-        form.Timer1->stop();
-        rig.platform.messages.shown.clear();
-        form.mnuTaveroHelp_Click();
+        FormRig rig({.runQtEvents = false, .adjust = [&](Seams &s) { s.launcher = &real; }});
+        loadInOddFolder(rig);
+        rig.form->mnuTaveroHelp_Click();
         QVERIFY(rig.platform.messages.shown.isEmpty());
     }
     {
-        Rig rig;
+        FormRig rig({.runQtEvents = false});
+        loadInOddFolder(rig);
         rig.platform.launcher.result = false;
         rig.form->mnuTaveroHelp_Click();
         QCOMPARE(rig.platform.launcher.starts.size(), 1);
@@ -105,7 +86,8 @@ void TestHelp::missingViewerOrFileIsSilent()
     }
     {
         // No help file: after the wait, nothing starts and nothing is said.
-        Rig rig(false);
+        FormRig rig({.runQtEvents = false});
+        loadInOddFolder(rig, false);
         rig.form->mnuTaveroHelp_Click();
         QCOMPARE(rig.platform.events.calls, 4);
         QVERIFY(rig.platform.launcher.starts.isEmpty());
@@ -113,18 +95,9 @@ void TestHelp::missingViewerOrFileIsSilent()
     }
 }
 
-void TestHelp::mediaPlayerHelp()
-{
-    Rig rig;
-    rig.player->calls.clear();
-    rig.form->mnuMPHelp->trigger();
-    QCOMPARE(rig.player->calls, QStringList{"ShowDialog 0"});
-    QVERIFY(rig.platform.messages.shown.isEmpty());
-}
-
 void TestHelp::about()
 {
-    Rig rig;
+    FormRig rig;
     rig.form->mnuAbout->trigger();
     QCOMPARE(rig.platform.messages.shown.size(), 1);
     const ShownMessage &m = rig.platform.messages.shown.first();
@@ -148,10 +121,9 @@ void TestHelp::helpShipsBesideThePlayer()
     const QString text = QString::fromUtf8(help.readAll());
 
     // Every menu command, by the words the menus show.
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
+    FormRig rig;
     QStringList missing;
-    for (QMenu *menu : {form.mnuFile, form.mnuAction, form.mnuSize, form.mnuHelp}) {
+    for (QMenu *menu : {rig.form->mnuFile, rig.form->mnuAction, rig.form->mnuSize, rig.form->mnuHelp}) {
         for (QAction *a : menu->actions()) {
             if (a->isSeparator() || a->text().isEmpty())
                 continue;

@@ -1,11 +1,7 @@
 // The MPRIS remote control and the screensaver inhibit, on a private
 // session bus (the test runs under dbus-run-session).
 #include "app/DesktopIntegration.h"
-#include "app/Form1.h"
-#include "playback/MpvPlayer.h"
-#include "support/FakeMediaPlayer.h"
-#include "support/Fakes.h"
-#include "support/TestMedia.h"
+#include "support/FormRig.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -48,7 +44,6 @@ class TestMpris : public QObject {
 private slots:
     void initTestCase();
     void rootInterface();
-    void transportFromTheBus();
     void realComponentFromTheBus();
     void loopStatusFollowsPlayLoop();
     void screensaverHeldWhilePlaying();
@@ -90,9 +85,8 @@ QDBusMessage TestMpris::callPlayer(const QString &method, const QVariantList &ar
 
 void TestMpris::rootInterface()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    auto *desktop = new DesktopIntegration(&form, QDBusConnection::sessionBus());
+    FormRig rig;
+    auto *desktop = new DesktopIntegration(rig.form.get(), QDBusConnection::sessionBus());
     QVERIFY(desktop->isRegistered());
     const QString root = QStringLiteral("org.mpris.MediaPlayer2");
     QCOMPARE(property(root, QStringLiteral("Identity")).toString(), QStringLiteral("Tavero Player"));
@@ -102,57 +96,6 @@ void TestMpris::rootInterface()
     // Nothing loaded.
     QCOMPARE(property(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlaybackStatus")).toString(),
              QStringLiteral("Stopped"));
-}
-
-void TestMpris::transportFromTheBus()
-{
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
-    form.Form_Load();
-    new DesktopIntegration(&form, QDBusConnection::sessionBus());
-    ChangeLog log;
-    QVERIFY(client_.connect(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
-                            QStringLiteral("org.freedesktop.DBus.Properties"),
-                            QStringLiteral("PropertiesChanged"), &log,
-                            SLOT(changed(QString, QVariantMap, QStringList))));
-
-    const QString clip = TestMedia::mpegClip(1.0);
-    platform.files.lookups.clear();
-    form.state.SingleFileMode = true;
-    form.PlayFile(clip);
-    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
-    const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
-    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
-    const QVariantMap meta = qdbus_cast<QVariantMap>(property(p, QStringLiteral("Metadata")));
-    QCOMPARE(meta.value(QStringLiteral("xesam:title")).toString(), QFileInfo(clip).fileName());
-    QCOMPARE(meta.value(QStringLiteral("xesam:url")).toString(), QUrl::fromLocalFile(clip).toString());
-    QVERIFY(!meta.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path().isEmpty());
-    QTRY_VERIFY(std::any_of(log.changes.begin(), log.changes.end(), [](const QVariantMap &c) {
-        return c.value(QStringLiteral("PlaybackStatus")) == QStringLiteral("Playing");
-    }));
-
-    // A media key's PlayPause goes through Action > Pause.
-    QCOMPARE(callPlayer(QStringLiteral("PlayPause")).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(player->PlayState(), int(MediaPlayer::Paused));
-    QVERIFY(form.mnuRun->isEnabled());
-    QVERIFY(!form.mnuPause->isEnabled());
-    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Paused"));
-    QTRY_VERIFY(std::any_of(log.changes.begin(), log.changes.end(), [](const QVariantMap &c) {
-        return c.value(QStringLiteral("PlaybackStatus")) == QStringLiteral("Paused");
-    }));
-
-    callPlayer(QStringLiteral("PlayPause"));
-    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
-    QVERIFY(!form.mnuRun->isEnabled());
-
-    callPlayer(QStringLiteral("Stop"));
-    QCOMPARE(player->PlayState(), int(MediaPlayer::Stopped));
-    QCOMPARE(property(p, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
-    QVERIFY(form.mnuRun->isEnabled());
-
-    callPlayer(QStringLiteral("Play"));
-    QCOMPARE(player->PlayState(), int(MediaPlayer::Playing));
 }
 
 // Collects Seeked signals seen from outside.
@@ -166,13 +109,23 @@ public slots:
 
 void TestMpris::realComponentFromTheBus()
 {
-    FakePlatform platform;
-    platform.events.runQtEvents = true;
-    auto *player = new MpvPlayer(MpvPlayer::Output::Headless);
-    Form1 form(platform.seams(), player);
+    FormRig rig({.real = true});
+    Form1 &form = *rig.form;
+    FakePlatform &platform = rig.platform;
+    MpvPlayer *player = rig.mpv;
     form.Form_Load();
     new DesktopIntegration(&form, QDBusConnection::sessionBus());
     const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    ChangeLog log;
+    QVERIFY(client_.connect(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                            QStringLiteral("org.freedesktop.DBus.Properties"),
+                            QStringLiteral("PropertiesChanged"), &log,
+                            SLOT(changed(QString, QVariantMap, QStringList))));
+    auto announced = [&log](const QString &status) {
+        return std::any_of(log.changes.begin(), log.changes.end(), [&](const QVariantMap &c) {
+            return c.value(QStringLiteral("PlaybackStatus")) == status;
+        });
+    };
     auto status = [&] { return property(p, QStringLiteral("PlaybackStatus")).toString(); };
     auto position = [&] { return property(p, QStringLiteral("Position")).toLongLong(); };
     SeekLog seeks;
@@ -187,6 +140,9 @@ void TestMpris::realComponentFromTheBus()
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
     const QVariantMap meta = qdbus_cast<QVariantMap>(property(p, QStringLiteral("Metadata")));
     QCOMPARE(meta.value(QStringLiteral("xesam:title")).toString(), QFileInfo(clip).fileName());
+    QCOMPARE(meta.value(QStringLiteral("xesam:url")).toString(), QUrl::fromLocalFile(clip).toString());
+    QVERIFY(!meta.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path().isEmpty());
+    QTRY_VERIFY(announced(QStringLiteral("Playing")));
     const qlonglong length = meta.value(QStringLiteral("mpris:length")).toLongLong();
     QVERIFY2(length > 15'000'000 && length < 25'000'000, qPrintable(QString::number(length)));
     QCOMPARE(property(p, QStringLiteral("CanSeek")).toBool(), true);
@@ -198,6 +154,7 @@ void TestMpris::realComponentFromTheBus()
     QVERIFY(form.mnuRun->isEnabled());
     QVERIFY(!form.mnuPause->isEnabled());
     QCOMPARE(status(), QStringLiteral("Paused"));
+    QTRY_VERIFY(announced(QStringLiteral("Paused")));
 
     // Paused, the position stays until the bus moves it.
     const qlonglong before = position();
@@ -217,13 +174,15 @@ void TestMpris::realComponentFromTheBus()
     QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Stopped"), 10000);
     QVERIFY(form.mnuRun->isEnabled());
     QVERIFY(!form.mnuPause->isEnabled());
+    QCOMPARE(callPlayer(QStringLiteral("Play")).type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("Playing"), 10000);
     QVERIFY(platform.messages.shown.isEmpty());
 }
 
 void TestMpris::loopStatusFollowsPlayLoop()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
+    FormRig rig;
+    Form1 &form = *rig.form;
     new DesktopIntegration(&form, QDBusConnection::sessionBus());
     const QString p = QStringLiteral("org.mpris.MediaPlayer2.Player");
     QCOMPARE(property(p, QStringLiteral("LoopStatus")).toString(), QStringLiteral("None"));
@@ -249,9 +208,8 @@ void TestMpris::screensaverHeldWhilePlaying()
                                       QDBusConnection::ExportAllSlots));
     QVERIFY(serviceBus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
 
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
+    FormRig rig;
+    Form1 &form = *rig.form;
     form.Form_Load();
     auto *desktop = new DesktopIntegration(&form, QDBusConnection::sessionBus());
 
@@ -275,10 +233,9 @@ void TestMpris::screensaverHeldWhilePlaying()
 
 void TestMpris::noBusIsSilent()
 {
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
-    auto *desktop = new DesktopIntegration(&form, QDBusConnection(QStringLiteral("not connected")));
+    FormRig rig;
+    FakeMediaPlayer *player = rig.player;
+    auto *desktop = new DesktopIntegration(rig.form.get(), QDBusConnection(QStringLiteral("not connected")));
     QVERIFY(!desktop->isRegistered());
     player->Open(TestMedia::mpegClip(1.0));
     player->Pause();

@@ -1,12 +1,8 @@
 // Video sizes, the panel above the player, the Size menu's marks, Pause &
 // Minimize and the component's context menu.
-#include "app/Form1.h"
-#include "support/FakeMediaPlayer.h"
-#include "support/Fakes.h"
+#include "support/FormRig.h"
 
 #include <QFrame>
-#include <QtTest>
-#include <memory>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -21,21 +17,15 @@ private slots:
     void minimizedWindowKeepsItsPanel();
     void paintFitsOnlyWhenNeeded();
     void unknownDisplaySizeChecksNothing();
-    void contextMenu();
 };
 
 namespace {
 
-struct Rig {
-    FakePlatform platform;
-    FakeMediaPlayer *player = new FakeMediaPlayer;
-    std::unique_ptr<Form1> form;
-
+// A shown window that fits its self-sizing component. The status timer fits
+// the window too; these tests watch the paint and the commands alone.
+struct Rig : FormRig {
     Rig()
     {
-        form = std::make_unique<Form1>(platform.seams(), player);
-        // The status timer fits the window too; these tests watch the
-        // paint and the commands alone.
         form->Timer1->stop();
         player->setAutoSize(true);
         form->FitToPlayer();
@@ -53,12 +43,6 @@ struct Rig {
         }
         return out;
     }
-
-    bool fits() const
-    {
-        return form->OuterWidth() == player->Left() + player->Width() + 120 &&
-               form->OuterHeight() == player->Top() + player->Height() + 670;
-    }
 };
 
 } // namespace
@@ -75,7 +59,7 @@ void TestSizing::doubleThenHalf()
     rig.platform.events.onPump = [&] { rig.form->mnu100->setChecked(true); };
     rig.form->mnu200->trigger();
     QCOMPARE(rig.player->size(), QSize(572, 506));
-    QVERIFY(rig.fits());
+    QVERIFY(rig.fitsPlayer());
     QCOMPARE(rig.marks(), QStringList{"&Double 200%"});
     QTRY_VERIFY(rig.form->width() > before.width() && rig.form->height() > before.height());
     QTRY_COMPARE(rig.form->Frame1->x(), 1);   // 15 twips
@@ -84,7 +68,7 @@ void TestSizing::doubleThenHalf()
     rig.platform.events.onPump = nullptr;
     rig.form->mnu50->trigger();
     QCOMPARE(rig.player->size(), QSize(143, 127));
-    QVERIFY(rig.fits());
+    QVERIFY(rig.fitsPlayer());
     QCOMPARE(rig.marks(), QStringList{"&Half 50%"});
     QTRY_VERIFY(rig.form->width() < before.width() && rig.form->height() < before.height());
     // (2295 / 2 - 4305 / 2 - 40) twips: the panel is wider than the window
@@ -99,7 +83,7 @@ void TestSizing::fullScreenAfterHalf()
     rig.form->mnuFullScreen->trigger();
     QCOMPARE(rig.player->displaySize, int(MediaPlayer::FullScreen));
     QCOMPARE(rig.marks(), QStringList{"&Full Screen"});
-    QVERIFY(rig.fits());
+    QVERIFY(rig.fitsPlayer());
     QTRY_COMPARE(rig.form->Frame1->x(), 1);
 }
 
@@ -173,7 +157,7 @@ void TestSizing::minimizedWindowKeepsItsPanel()
 void TestSizing::paintFitsOnlyWhenNeeded()
 {
     Rig rig;
-    QVERIFY(rig.fits());
+    QVERIFY(rig.fitsPlayer());
     const QSize client = rig.form->client->size();
     rig.player->viewOptions[26] = false;
     rig.player->calls.clear();
@@ -184,7 +168,7 @@ void TestSizing::paintFitsOnlyWhenNeeded()
     // The player grew on its own: the next paint wraps the window around it.
     rig.player->resize(400, 300);
     rig.form->update();
-    QTRY_VERIFY(rig.fits());
+    QTRY_VERIFY(rig.fitsPlayer());
     QCOMPARE(rig.form->client->size(), QSize(402, 300 + 29));
     // And the window that fits again is left as it is by later paints.
     rig.form->repaint();
@@ -201,14 +185,6 @@ void TestSizing::unknownDisplaySizeChecksNothing()
     // Neither the default nor the half rule: the panel goes to the left.
     rig.form->Form_Resize();
     QCOMPARE(rig.form->Frame1->x(), 1);
-}
-
-void TestSizing::contextMenu()
-{
-    Rig rig;
-    rig.player->calls.clear();
-    rig.form->mnuContext->trigger();
-    QCOMPARE(rig.player->calls, QStringList{"ShowDialog 3"});
 }
 
 QTEST_MAIN(TestSizing)

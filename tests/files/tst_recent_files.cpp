@@ -1,14 +1,8 @@
 // The recent-files list in the File menu.
-#include "app/Form1.h"
-#include "support/FakeMediaPlayer.h"
-#include "support/Fakes.h"
+#include "support/FormRig.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QKeySequence>
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -16,15 +10,14 @@ using namespace tavero::test;
 class TestRecentFiles : public QObject {
     Q_OBJECT
 private slots:
-    void firstEntryAndSeparator();
-    void fillsInOrderThenPushesDown();
-    void sameFileInOtherCaseChangesNothing();
+    void entries_data();
+    void entries();
     void ampersandStaysVisible();
     void missingFileIsReportedAndKept();
     void chosenEntryIsPlayed();
 };
 
-static QStringList captions(const Form1 &form)
+static QStringList visibleCaptions(const Form1 &form)
 {
     QStringList out;
     for (int i = 0; i < Form1::kRecentSlots; ++i) {
@@ -36,60 +29,51 @@ static QStringList captions(const Form1 &form)
     return out;
 }
 
-void TestRecentFiles::firstEntryAndSeparator()
+void TestRecentFiles::entries_data()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    QVERIFY(!form.mnuD02->isVisible());
-
-    // Nothing to enter: the list stays as it was.
-    form.UpdateRecentFiles(QString());
-    form.UpdateRecentFiles(QStringLiteral("   "));
-    QVERIFY(!form.mnuD02->isVisible());
-    QCOMPARE(captions(form), QStringList(5, QStringLiteral("hidden:")));
-
-    form.UpdateRecentFiles(QStringLiteral("  /Media/CDROM/MPEGAV/AVSEQ01.DAT "));
-    QCOMPARE(captions(form), (QStringList{"&1: /media/cdrom/mpegav/avseq01.dat", "hidden:",
-                                          "hidden:", "hidden:", "hidden:"}));
-    QCOMPARE(form.mnuRecent[0]->text(), QStringLiteral("&1: /media/cdrom/mpegav/avseq01.dat"));
-    QVERIFY(form.mnuD02->isVisible());
-}
-
-void TestRecentFiles::fillsInOrderThenPushesDown()
-{
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    for (const char *p : {"/v/a.mpg", "/v/b.mpg", "/v/c.mpg", "/v/d.mpg", "/v/e.mpg"})
-        form.UpdateRecentFiles(QLatin1String(p));
-    QCOMPARE(captions(form), (QStringList{"&1: /v/a.mpg", "&2: /v/b.mpg", "&3: /v/c.mpg",
-                                          "&4: /v/d.mpg", "&5: /v/e.mpg"}));
-    form.UpdateRecentFiles(QStringLiteral("/v/f.mpg"));
-    QCOMPARE(captions(form), (QStringList{"&1: /v/f.mpg", "&2: /v/a.mpg", "&3: /v/b.mpg",
-                                          "&4: /v/c.mpg", "&5: /v/d.mpg"}));
+    QTest::addColumn<QStringList>("played");
+    QTest::addColumn<QStringList>("captions");   // "" = hidden
+    const QString none;
+    QTest::newRow("nothing to enter") << QStringList{"", "   "} << QStringList(5, none);
+    QTest::newRow("first entry")
+        << QStringList{"  /Media/CDROM/MPEGAV/AVSEQ01.DAT "}
+        << QStringList{"&1: /media/cdrom/mpegav/avseq01.dat", none, none, none, none};
+    const QStringList five{"/v/a.mpg", "/v/b.mpg", "/v/c.mpg", "/v/d.mpg", "/v/e.mpg"};
+    QTest::newRow("fills in order")
+        << five << QStringList{"&1: /v/a.mpg", "&2: /v/b.mpg", "&3: /v/c.mpg", "&4: /v/d.mpg", "&5: /v/e.mpg"};
+    QTest::newRow("pushes down")
+        << five + QStringList{"/v/f.mpg"}
+        << QStringList{"&1: /v/f.mpg", "&2: /v/a.mpg", "&3: /v/b.mpg", "&4: /v/c.mpg", "&5: /v/d.mpg"};
     // An entry already listed keeps its place, also in a full list.
-    form.UpdateRecentFiles(QStringLiteral("/V/C.MPG"));
-    form.UpdateRecentFiles(QStringLiteral("/v/e.mpg"));
-    QCOMPARE(captions(form), (QStringList{"&1: /v/e.mpg", "&2: /v/f.mpg", "&3: /v/a.mpg",
-                                          "&4: /v/b.mpg", "&5: /v/c.mpg"}));
-    QVERIFY(form.mnuD02->isVisible());
+    QTest::newRow("listed entry stays")
+        << five + QStringList{"/v/f.mpg", "/V/C.MPG", "/v/e.mpg"}
+        << QStringList{"&1: /v/e.mpg", "&2: /v/f.mpg", "&3: /v/a.mpg", "&4: /v/b.mpg", "&5: /v/c.mpg"};
+    QTest::newRow("same file in other case")
+        << QStringList{"/home/ann/Film.mpg", "/home/ann/clip.avi", "/HOME/Ann/FILM.MPG", " /home/ann/film.mpg"}
+        << QStringList{"&1: /home/ann/film.mpg", "&2: /home/ann/clip.avi", none, none, none};
 }
 
-void TestRecentFiles::sameFileInOtherCaseChangesNothing()
+void TestRecentFiles::entries()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
-    form.UpdateRecentFiles(QStringLiteral("/home/ann/Film.mpg"));
-    form.UpdateRecentFiles(QStringLiteral("/home/ann/clip.avi"));
-    const QStringList before = captions(form);
-    form.UpdateRecentFiles(QStringLiteral("/HOME/Ann/FILM.MPG"));
-    form.UpdateRecentFiles(QStringLiteral(" /home/ann/film.mpg"));
-    QCOMPARE(captions(form), before);
+    QFETCH(QStringList, played);
+    QFETCH(QStringList, captions);
+    FormRig rig;
+    for (const QString &path : played)
+        rig.form->UpdateRecentFiles(path);
+    QStringList want;
+    for (const QString &c : captions)
+        want << (c.isEmpty() ? QStringLiteral("hidden:") : c);
+    QCOMPARE(visibleCaptions(*rig.form), want);
+    // The separator shows with the first entry.
+    QCOMPARE(rig.form->mnuD02->isVisible(), !captions.first().isEmpty());
+    if (!captions.first().isEmpty())
+        QCOMPARE(rig.form->mnuRecent[0]->text(), captions.first());
 }
 
 void TestRecentFiles::ampersandStaysVisible()
 {
-    FakePlatform platform;
-    Form1 form(platform.seams(), new FakeMediaPlayer);
+    FormRig rig;
+    Form1 &form = *rig.form;
     form.UpdateRecentFiles(QStringLiteral("/v/a.mpg"));
     form.UpdateRecentFiles(QStringLiteral("/v/Tom & Jerry&Co.mpg"));
     // Stored as played, undoubled...
@@ -114,13 +98,14 @@ void TestRecentFiles::missingFileIsReportedAndKept()
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
+    FormRig rig;
+    Form1 &form = *rig.form;
+    FakePlatform &platform = rig.platform;
+    FakeMediaPlayer *player = rig.player;
     form.UpdateRecentFiles(path);
     form.UpdateRecentFiles(QStringLiteral("/no/such/drive/x.dat"));
     QVERIFY(QFile::remove(path));
-    const QStringList before = captions(form);
+    const QStringList before = visibleCaptions(form);
     player->calls.clear();
 
     form.mnuRecent[0]->trigger();
@@ -134,7 +119,7 @@ void TestRecentFiles::missingFileIsReportedAndKept()
         QCOMPARE(m.icon, MessageIcon::Error);
         QCOMPARE(m.title, QStringLiteral("Tavero Player v3.0"));
     }
-    QCOMPARE(captions(form), before);
+    QCOMPARE(visibleCaptions(form), before);
     QVERIFY(!form.state.SingleFileMode);
     QVERIFY(player->calls.filter(QStringLiteral("Open")).isEmpty());
 
@@ -156,9 +141,10 @@ void TestRecentFiles::chosenEntryIsPlayed()
         QFile f(real);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    FakePlatform platform;
-    auto *player = new FakeMediaPlayer;
-    Form1 form(platform.seams(), player);
+    FormRig rig;
+    Form1 &form = *rig.form;
+    FakePlatform &platform = rig.platform;
+    FakeMediaPlayer *player = rig.player;
     form.UpdateRecentFiles(real);
     QCOMPARE(form.recentCaption(0), QStringLiteral("&1: ") + real.toLower());
     player->calls.clear();
