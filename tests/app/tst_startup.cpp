@@ -13,7 +13,6 @@ class TestStartup : public QObject {
     Q_OBJECT
 private slots:
     void startUp();
-    void helpPath();
     void commandLine_data();
     void commandLine();
     void closing_data();
@@ -84,14 +83,12 @@ void TestStartup::startUp()
     QVERIFY(rig.platform.messages.shown.isEmpty());
     QVERIFY(rig.platform.files.lookups.isEmpty());
     QCOMPARE(form.HelpFile(), QStringLiteral("/opt/tavero/THelp.hlp"));
-}
 
-void TestStartup::helpPath()
-{
-    FormRig rig({.runQtEvents = false});
-    rig.platform.program.folder = QStringLiteral("/");
-    rig.form->Form_Load();
-    QCOMPARE(rig.form->HelpFile(), QStringLiteral("/THelp.hlp"));
+    // A program in the top folder: no doubled "/".
+    FormRig top({.runQtEvents = false});
+    top.platform.program.folder = QStringLiteral("/");
+    top.form->Form_Load();
+    QCOMPARE(top.form->HelpFile(), QStringLiteral("/THelp.hlp"));
 }
 
 void TestStartup::commandLine_data()
@@ -100,9 +97,8 @@ void TestStartup::commandLine_data()
     QTest::addColumn<bool>("plays");
     QTest::newRow("empty") << "empty" << false;
     QTest::newRow("existing file") << "file" << true;
-    QTest::newRow("path with blanks") << "blanks" << true;
-    QTest::newRow("missing") << "missing" << false;
-    QTest::newRow("folder") << "folder" << false;
+    // Quotes are part of the name (missing, bad and unsafe names are the
+    // hardening tests' business, with the real component).
     QTest::newRow("in quotes") << "quoted" << false;
 }
 
@@ -112,23 +108,10 @@ void TestStartup::commandLine()
     QFETCH(bool, plays);
     QTemporaryDir dir;
     const QString clip = dir.filePath("clip.mpg");
-    const QString blanks = dir.filePath("my holiday clip.mpg");
-    for (const QString &path : {clip, blanks}) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("data");
-    }
-    QString text;
-    if (kind == "file")
-        text = clip;
-    else if (kind == "blanks")
-        text = blanks;
-    else if (kind == "missing")
-        text = dir.filePath("nothing here.mpg");
-    else if (kind == "folder")
-        text = dir.path();
-    else if (kind == "quoted")
-        text = '"' + clip + '"';
+    QFile f(clip);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    const QString text = kind == "file" ? clip : kind == "quoted" ? QString('"' + clip + '"') : QString();
 
     FormRig rig({.runQtEvents = false});
     rig.platform.program.arguments = text;
