@@ -17,13 +17,14 @@ private slots:
 
 void TestCdDrive::firstCdDriveWins()
 {
-    FakePlatform platform;
+    FormRig rig;
+    FakePlatform &platform = rig.platform;
+    Form1 &form = *rig.form;
     Disc hardDisk, first, second;
     platform.drives.add(QStringLiteral("sda1"), hardDisk.root(), 3);
     // An entry that goes on with a volume label still gives the drive's root.
     platform.drives.add(QStringLiteral("sr0 [MY_MOVIE]"), first.root(), DriveQuery::kCdRom);
     platform.drives.add(QStringLiteral("sr1"), second.root(), DriveQuery::kCdRom);
-    Form1 form(platform.seams(), new FakeMediaPlayer);
 
     form.FindCDDrive(true);
     QCOMPARE(form.CDDriveRoot(), first.root());
@@ -44,10 +45,11 @@ void TestCdDrive::firstCdDriveWins()
 
 void TestCdDrive::missingDrive()
 {
-    FakePlatform platform;
+    FormRig rig;
+    FakePlatform &platform = rig.platform;
+    Form1 &form = *rig.form;
     Disc hardDisk, cd;
     platform.drives.add(QStringLiteral("sda1"), hardDisk.root(), 3);
-    Form1 form(platform.seams(), new FakeMediaPlayer);
 
     // At start-up: reported on the menu item only.
     form.FindCDDrive(true);

@@ -148,8 +148,7 @@ void TestForm2::opensCentredAndFresh()
 {
     FormRig rig({.cdDrive = true});
     rig.disc.addTracks(QStringLiteral("MPEGAV"), 12);
-    rig.form->FindCDDrive(true);
-    rig.form->LoadTrackList();
+    rig.scan();
     rig.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
 
