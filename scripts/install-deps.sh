@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake make pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
   libmpv-dev
   ffmpeg                       # the tests make their own media
   xvfb xauth                   # tests that look at real pixels

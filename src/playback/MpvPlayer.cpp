@@ -1,5 +1,5 @@
 #include "playback/MpvPlayer.h"
-#include "playback/MpvVideoWidget.h"
+#include "playback/MpvVideoWindow.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -87,8 +87,8 @@ MpvPlayer::~MpvPlayer()
     if (mpv_)
         mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     // The render context goes first, with its GL context current.
-    if (glVideo_)
-        glVideo_->releaseRenderContext(false);
+    if (glWindow_)
+        glWindow_->releaseRenderContext();
     // The picture may sit in the full-screen window, which is no child: it
     // goes with that window. Moving it back would touch the window it sat
     // in before, which may be half destroyed by now (ours going with our
@@ -138,8 +138,8 @@ void MpvPlayer::createMpv()
     set("cover-art-auto", "no");
     set("access-references", "no");
     set("load-unsafe-playlists", "no");
-    // The picture goes to the render context once there is one: a file
-    // opened before (the window not shown yet) would fail on vo=libmpv.
+    // The picture goes to the render context once that exists; a file
+    // played without one would fail on vo=libmpv.
     set("vo", "null");
     // Probing hardware decoders' GL interop costs start-up time and finds
     // nothing useful for Video CD sized pictures.
@@ -189,9 +189,13 @@ void MpvPlayer::buildInterface()
         video_->setPalette(black);
         video_->setMouseTracking(true);
     } else {
-        glVideo_ = new MpvVideoWidget(mpv_, videoBox_);
-        connect(glVideo_, &MpvVideoWidget::renderContextReady, this, &MpvPlayer::reattachVideo);
-        video_ = glVideo_;
+        glWindow_ = new MpvVideoWindow(mpv_);
+        video_ = QWidget::createWindowContainer(glWindow_, videoBox_);
+        video_->setFocusPolicy(Qt::NoFocus);
+        video_->setMouseTracking(true);
+        glWindow_->setInputTarget(video_);
+        if (glWindow_->hasRenderContext())
+            mpv_set_property_string(mpv_, "vo", "libmpv");
     }
     video_->setObjectName(QStringLiteral("video"));
     video_->installEventFilter(this);
@@ -504,13 +508,6 @@ void MpvPlayer::readVideoSize()
         }
     }
     videoSize_ = size;
-}
-
-void MpvPlayer::reattachVideo()
-{
-    // mpv starts a new video output for the playing file on its own.
-    if (mpv_)
-        mpv_set_property_string(mpv_, "vo", "libmpv");
 }
 
 // ---- Events -------------------------------------------------------------

@@ -67,7 +67,7 @@ class QActionGroup;
 
 namespace tavero {
 
-class MpvVideoWidget;
+class MpvVideoWindow;
 
 class MpvPlayer : public MediaPlayer {
     Q_OBJECT
@@ -148,7 +148,6 @@ private:
     void togglePlayPause();
     QString stillReadable() const;
     void readVideoSize();
-    void reattachVideo();
     void applySize();
     void layoutParts();
     int barsHeight() const;
@@ -187,8 +186,8 @@ private:
     bool needsReload_ = false;
 
     QWidget *videoBox_ = nullptr;        // black area holding the picture
-    QWidget *video_ = nullptr;           // the picture (MpvVideoWidget unless headless)
-    MpvVideoWidget *glVideo_ = nullptr;
+    QWidget *video_ = nullptr;           // the picture (holding MpvVideoWindow unless headless)
+    MpvVideoWindow *glWindow_ = nullptr;
     QWidget *controlBar_ = nullptr;
     QToolButton *playButton_ = nullptr;
     QToolButton *stopButton_ = nullptr;
