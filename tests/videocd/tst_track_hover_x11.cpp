@@ -1,6 +1,6 @@
 // The track slots under a real X server: the pointer is warped over the
 // window, so the mouse moves arrive as the X server sends them.
-#include "VcdFixture.h"
+#include "support/FormRig.h"
 
 #include <QCursor>
 
@@ -15,7 +15,7 @@ private slots:
 
 void TestTrackHoverX11::buttonRisesOverItsLabelOnly()
 {
-    Rig rig;
+    FormRig rig({.cdDrive = true});
     const QStringList names = rig.disc.addTracks(QStringLiteral("MPEGAV"), 3);
     rig.form->FindCDDrive(true);
     rig.form->LoadTrackList();
