@@ -33,6 +33,8 @@ constexpr int kOpenTimeoutMs = 10000;
 constexpr int kCompactWidth = 286;
 constexpr int kCompactHeight = 253;
 constexpr double kSeekStep = 5.0;
+// Reply ids of the reads Open makes once the file is loaded.
+enum : uint64_t { kReplyDuration = 0x74617601, kReplyWidth, kReplyHeight, kReplyTracks };
 
 QString formatTime(double seconds)
 {
@@ -194,8 +196,8 @@ void MpvPlayer::buildInterface()
         video_->setFocusPolicy(Qt::NoFocus);
         video_->setMouseTracking(true);
         glWindow_->setInputTarget(video_);
-        if (glWindow_->hasRenderContext())
-            mpv_set_property_string(mpv_, "vo", "libmpv");
+        connect(glWindow_, &MpvVideoWindow::renderContextReady, this,
+                [this] { mpv_set_property_string(mpv_, "vo", "libmpv"); });
     }
     video_->setObjectName(QStringLiteral("video"));
     video_->installEventFilter(this);
@@ -394,8 +396,13 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     lastLogError_.clear();
     position_ = lastPlayedPosition_ = duration_ = 0;
     videoSize_ = QSize();
+    displayWidth_ = displayHeight_ = 0;
     needsReload_ = false;
     mpv_set_property_string(mpv_, "pause", "no");
+    // The picture's contexts, started at construction, must be there
+    // before mpv starts the video output for the file.
+    if (glWindow_)
+        glWindow_->ensureRenderContext();
     const QByteArray local = QFile::encodeName(abs);
     const char *args[] = {"loadfile", local.constData(), "replace", nullptr};
     if (int rc = mpv_command(mpv_, args); rc < 0) {
@@ -405,26 +412,62 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     QElapsedTimer clockTimer;
     clockTimer.start();
     qint64 entry = -1;
+    int replies = 0;
+    QSize trackSize;
     while (clockTimer.elapsed() < kOpenTimeoutMs) {
-        mpv_event *ev = mpv_wait_event(mpv_, (kOpenTimeoutMs - clockTimer.elapsed()) / 1000.0);
+        // mpv may show the first frame before it reports the file loaded,
+        // and waits for that frame to be drawn: short waits, taking frames.
+        double wait = (kOpenTimeoutMs - clockTimer.elapsed()) / 1000.0;
+        if (glWindow_) {
+            glWindow_->takeFrame();
+            wait = qMin(wait, 0.01);
+        }
+        mpv_event *ev = mpv_wait_event(mpv_, wait);
         switch (ev->event_id) {
         case MPV_EVENT_START_FILE:
             if (entry < 0)
                 entry = static_cast<mpv_event_start_file *>(ev->data)->playlist_entry_id;
             break;
         case MPV_EVENT_FILE_LOADED:
-            if (entry >= 0) {
+            if (entry >= 0 && currentEntry_ < 0) {
                 currentEntry_ = entry;
                 fileSize_ = QFileInfo(abs).size();
-                double d = 0;
-                if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &d) >= 0)
-                    duration_ = d;
-                mpv_set_property(mpv_, "speed", MPV_FORMAT_DOUBLE, &speed_);
-                readVideoSize();
+                // Asked without waiting: a synchronous call waits for mpv's
+                // core, which may be waiting for this thread to draw the
+                // first frame (a fifth of a second lost each time).
+                mpv_set_property_async(mpv_, 0, "speed", MPV_FORMAT_DOUBLE, &speed_);
+                mpv_get_property_async(mpv_, kReplyDuration, "duration", MPV_FORMAT_DOUBLE);
+                mpv_get_property_async(mpv_, kReplyWidth, "dwidth", MPV_FORMAT_INT64);
+                mpv_get_property_async(mpv_, kReplyHeight, "dheight", MPV_FORMAT_INT64);
+                mpv_get_property_async(mpv_, kReplyTracks, "track-list", MPV_FORMAT_NODE);
+                replies = 4;
+            }
+            break;
+        case MPV_EVENT_GET_PROPERTY_REPLY: {
+            if (replies == 0 || ev->reply_userdata < kReplyDuration || ev->reply_userdata > kReplyTracks)
+                break;
+            const auto *p = static_cast<mpv_event_property *>(ev->data);
+            if (ev->error >= 0 && p) {
+                if (ev->reply_userdata == kReplyDuration && p->format == MPV_FORMAT_DOUBLE)
+                    duration_ = *static_cast<double *>(p->data);
+                else if (ev->reply_userdata == kReplyWidth && p->format == MPV_FORMAT_INT64)
+                    displayWidth_ = *static_cast<int64_t *>(p->data);
+                else if (ev->reply_userdata == kReplyHeight && p->format == MPV_FORMAT_INT64)
+                    displayHeight_ = *static_cast<int64_t *>(p->data);
+                else if (ev->reply_userdata == kReplyTracks && p->format == MPV_FORMAT_NODE)
+                    trackSize = videoSizeOfTracks(*static_cast<mpv_node *>(p->data));
+            }
+            if (--replies == 0) {
+                // Before the first frame is decoded (or without a video
+                // output yet) the demuxer's numbers give the same size.
+                videoSize_ = displayWidth_ > 0 && displayHeight_ > 0
+                                 ? QSize(int(displayWidth_), int(displayHeight_))
+                                 : trackSize;
                 updateControls();
                 return true;
             }
             break;
+        }
         case MPV_EVENT_END_FILE: {
             auto *end = static_cast<mpv_event_end_file *>(ev->data);
             if (entry < 0 || end->playlist_entry_id != entry)
@@ -469,45 +512,32 @@ void MpvPlayer::waitForLogText(int msecs)
     }
 }
 
-void MpvPlayer::readVideoSize()
+QSize MpvPlayer::videoSizeOfTracks(const mpv_node &list)
 {
-    QSize size;
-    int64_t w = 0, h = 0;
-    if (mpv_get_property(mpv_, "dwidth", MPV_FORMAT_INT64, &w) >= 0 &&
-        mpv_get_property(mpv_, "dheight", MPV_FORMAT_INT64, &h) >= 0 && w > 0 && h > 0) {
-        size = QSize(int(w), int(h));
-    } else {
-        // Before the first frame is decoded (or without a video output yet)
-        // the demuxer's numbers give the same size.
-        mpv_node list;
-        if (mpv_get_property(mpv_, "track-list", MPV_FORMAT_NODE, &list) >= 0) {
-            if (list.format == MPV_FORMAT_NODE_ARRAY) {
-                for (int i = 0; i < list.u.list->num && size.isEmpty(); ++i) {
-                    const mpv_node &track = list.u.list->values[i];
-                    if (track.format != MPV_FORMAT_NODE_MAP)
-                        continue;
-                    bool isVideo = false;
-                    double tw = 0, th = 0, par = 1;
-                    for (int k = 0; k < track.u.list->num; ++k) {
-                        const char *key = track.u.list->keys[k];
-                        const mpv_node &v = track.u.list->values[k];
-                        if (!qstrcmp(key, "type") && v.format == MPV_FORMAT_STRING)
-                            isVideo = !qstrcmp(v.u.string, "video");
-                        else if (!qstrcmp(key, "demux-w") && v.format == MPV_FORMAT_INT64)
-                            tw = double(v.u.int64);
-                        else if (!qstrcmp(key, "demux-h") && v.format == MPV_FORMAT_INT64)
-                            th = double(v.u.int64);
-                        else if (!qstrcmp(key, "demux-par") && v.format == MPV_FORMAT_DOUBLE && v.u.double_ > 0)
-                            par = v.u.double_;
-                    }
-                    if (isVideo && tw > 0 && th > 0)
-                        size = par >= 1 ? QSize(qRound(tw * par), int(th)) : QSize(int(tw), qRound(th / par));
-                }
-            }
-            mpv_free_node_contents(&list);
+    if (list.format != MPV_FORMAT_NODE_ARRAY)
+        return {};
+    for (int i = 0; i < list.u.list->num; ++i) {
+        const mpv_node &track = list.u.list->values[i];
+        if (track.format != MPV_FORMAT_NODE_MAP)
+            continue;
+        bool isVideo = false;
+        double tw = 0, th = 0, par = 1;
+        for (int k = 0; k < track.u.list->num; ++k) {
+            const char *key = track.u.list->keys[k];
+            const mpv_node &v = track.u.list->values[k];
+            if (!qstrcmp(key, "type") && v.format == MPV_FORMAT_STRING)
+                isVideo = !qstrcmp(v.u.string, "video");
+            else if (!qstrcmp(key, "demux-w") && v.format == MPV_FORMAT_INT64)
+                tw = double(v.u.int64);
+            else if (!qstrcmp(key, "demux-h") && v.format == MPV_FORMAT_INT64)
+                th = double(v.u.int64);
+            else if (!qstrcmp(key, "demux-par") && v.format == MPV_FORMAT_DOUBLE && v.u.double_ > 0)
+                par = v.u.double_;
         }
+        if (isVideo && tw > 0 && th > 0)
+            return par >= 1 ? QSize(qRound(tw * par), int(th)) : QSize(int(tw), qRound(th / par));
     }
-    videoSize_ = size;
+    return {};
 }
 
 // ---- Events -------------------------------------------------------------
@@ -557,11 +587,14 @@ void MpvPlayer::handleEvent(mpv_event *ev)
                 updateTime();
             }
         } else if (name == "dwidth" || name == "dheight") {
-            if (p->format == MPV_FORMAT_INT64 && readyState_ == Loaded && !opening_) {
-                const QSize before = videoSize_;
-                readVideoSize();
-                if (videoSize_ != before)
+            const int64_t value = p->format == MPV_FORMAT_INT64 ? *static_cast<int64_t *>(p->data) : 0;
+            (name == "dwidth" ? displayWidth_ : displayHeight_) = value;
+            if (displayWidth_ > 0 && displayHeight_ > 0 && readyState_ == Loaded && !opening_) {
+                const QSize size{int(displayWidth_), int(displayHeight_)};
+                if (size != videoSize_) {
+                    videoSize_ = size;
                     applySize();
+                }
             }
         } else if (name == "eof-reached") {
             const bool eof = p->format == MPV_FORMAT_FLAG && *static_cast<int *>(p->data);

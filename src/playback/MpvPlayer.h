@@ -54,9 +54,11 @@
 #include <QPointer>
 #include <QSize>
 #include <atomic>
+#include <cstdint>
 
 struct mpv_handle;
 struct mpv_event;
+struct mpv_node;
 
 class QLabel;
 class QMenu;
@@ -147,7 +149,7 @@ private:
     void seekBy(double seconds);
     void togglePlayPause();
     QString stillReadable() const;
-    void readVideoSize();
+    static QSize videoSizeOfTracks(const mpv_node &trackList);
     void applySize();
     void layoutParts();
     int barsHeight() const;
@@ -179,6 +181,8 @@ private:
     QMap<int, bool> viewOptions_;
     QMap<int, int> startOptions_;
     QSize videoSize_;
+    int64_t displayWidth_ = 0;   // mpv's dwidth and dheight as last reported
+    int64_t displayHeight_ = 0;
     double position_ = 0;
     double duration_ = 0;
     double lastPlayedPosition_ = 0;

@@ -6,10 +6,12 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QThread>
 #include <QWheelEvent>
 #include <QWidget>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
+#include <vector>
 
 namespace tavero {
 
@@ -29,7 +31,19 @@ MpvVideoWindow::MpvVideoWindow(mpv_handle *mpv) : mpv_(mpv)
     // Keys belong to the component's widgets; a click on the picture must
     // not take the keyboard away from them.
     setFlag(Qt::WindowDoesNotAcceptFocus);
-    createRenderContext();
+    if (!mpv_)
+        return;
+    // Creating the GL context loads the OpenGL driver, the slow part; the
+    // helper thread does only that, and hands the context back.
+    gl_ = new QOpenGLContext;
+    gl_->setFormat(requestedFormat());
+    QThread *gui = thread();
+    maker_ = QThread::create([this, gui] {
+        gl_->create();
+        gl_->moveToThread(gui);
+    });
+    gl_->moveToThread(maker_);
+    maker_->start();
 }
 
 MpvVideoWindow::~MpvVideoWindow()
@@ -39,18 +53,20 @@ MpvVideoWindow::~MpvVideoWindow()
     delete gl_;
 }
 
-void MpvVideoWindow::createRenderContext()
+bool MpvVideoWindow::ensureRenderContext()
 {
-    if (!mpv_)
-        return;
-    gl_ = new QOpenGLContext;
-    gl_->setFormat(requestedFormat());
+    if (!maker_)
+        return render_ != nullptr;
+    maker_->wait();
+    delete maker_;
+    maker_ = nullptr;
+    // The offscreen surface has to be made on the GUI thread.
     offscreen_ = new QOffscreenSurface(screen());
     offscreen_->setFormat(gl_->format());
     offscreen_->create();
-    if (!gl_->create() || !gl_->makeCurrent(offscreen_)) {
+    if (!gl_->isValid() || !gl_->makeCurrent(offscreen_)) {
         qWarning("mpv: no OpenGL context; the video stays black");
-        return;
+        return false;
     }
     mpv_opengl_init_params init{&getProcAddress, gl_};
     int advancedControl = 0;
@@ -67,10 +83,18 @@ void MpvVideoWindow::createRenderContext()
         mpv_render_context_set_update_callback(render_, &MpvVideoWindow::onRenderUpdate, this);
     }
     gl_->doneCurrent();
+    if (render_)
+        emit renderContextReady();
+    return render_ != nullptr;
 }
 
 void MpvVideoWindow::releaseRenderContext()
 {
+    if (maker_) {
+        maker_->wait();
+        delete maker_;
+        maker_ = nullptr;
+    }
     if (!render_)
         return;
     gl_->makeCurrent(offscreen_);
@@ -80,28 +104,64 @@ void MpvVideoWindow::releaseRenderContext()
     gl_->doneCurrent();
 }
 
-void MpvVideoWindow::frameReady()
+void MpvVideoWindow::takeFrame()
 {
-    if (isExposed()) {
-        requestUpdate();
+    framePending_ = false;
+    if (maker_ || !render_)
         return;
+    const bool visible = isExposed();
+    if (!gl_->makeCurrent(visible ? static_cast<QSurface *>(this) : offscreen_))
+        return;
+    // Not every announcement is a frame (some come before the first one).
+    if (!(mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME))
+        return;
+    if (visible)
+        render();
+    else
+        renderHidden();
+}
+
+void MpvVideoWindow::renderHidden()
+{
+    // Frames nobody can see (the window not shown yet, or minimised) are
+    // taken all the same. The GL context is current on the offscreen
+    // surface.
+    QOpenGLFunctions *f = gl_->functions();
+    GLuint texture = 0, fbo = 0;
+    int skip = 1;
+    mpv_opengl_fbo target{0, 0, 0, 0};
+    std::vector<mpv_render_param> params;
+    if (warmedUp_) {
+        params.push_back({MPV_RENDER_PARAM_SKIP_RENDERING, &skip});
+    } else {
+        // The first frame is drawn for real, off screen: mpv's shaders are
+        // compiled then, not when the window is first shown, which is what
+        // would hold up the first picture (tens of milliseconds with a
+        // software rasterizer).
+        warmedUp_ = true;
+        const QSize s = size().isEmpty() ? QSize(64, 64) : size() * devicePixelRatio();
+        f->glGenTextures(1, &texture);
+        f->glBindTexture(GL_TEXTURE_2D, texture);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, s.width(), s.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        f->glGenFramebuffers(1, &fbo);
+        f->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        f->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        target = {int(fbo), s.width(), s.height(), 0};
+        params.push_back({MPV_RENDER_PARAM_OPENGL_FBO, &target});
     }
-    // mpv's video output waits for each frame to be taken; one that nobody
-    // can see (the window not shown yet, or minimised) is taken unseen.
-    if (render_ && gl_->makeCurrent(offscreen_)) {
-        int skip = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(render_, params);
-        gl_->doneCurrent();
+    params.push_back({MPV_RENDER_PARAM_INVALID, nullptr});
+    mpv_render_context_render(render_, params.data());
+    if (fbo) {
+        f->glBindFramebuffer(GL_FRAMEBUFFER, gl_->defaultFramebufferObject());
+        f->glDeleteFramebuffers(1, &fbo);
+        f->glDeleteTextures(1, &texture);
     }
+    gl_->doneCurrent();
 }
 
 void MpvVideoWindow::render()
 {
-    if (!gl_ || !isExposed() || !gl_->makeCurrent(this))
+    if (maker_ || !gl_ || !isExposed() || !gl_->makeCurrent(this))
         return;
     if (render_) {
         const qreal dpr = devicePixelRatio();
@@ -123,15 +183,13 @@ void MpvVideoWindow::render()
 
 void MpvVideoWindow::exposeEvent(QExposeEvent *)
 {
+    ensureRenderContext();
     render();
 }
 
 bool MpvVideoWindow::event(QEvent *event)
 {
     switch (event->type()) {
-    case QEvent::UpdateRequest:
-        render();
-        return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -174,7 +232,8 @@ void MpvVideoWindow::onRenderUpdate(void *self)
 {
     // Runs on one of mpv's threads: only post to the GUI thread.
     auto *w = static_cast<MpvVideoWindow *>(self);
-    QMetaObject::invokeMethod(w, [w] { w->frameReady(); }, Qt::QueuedConnection);
+    if (!w->framePending_.exchange(true))
+        QMetaObject::invokeMethod(w, [w] { w->takeFrame(); }, Qt::QueuedConnection);
 }
 
 } // namespace tavero
