@@ -53,13 +53,20 @@ MpvVideoWindow::~MpvVideoWindow()
     delete gl_;
 }
 
-bool MpvVideoWindow::ensureRenderContext()
+bool MpvVideoWindow::joinMaker()
 {
     if (!maker_)
-        return render_ != nullptr;
+        return false;
     maker_->wait();
     delete maker_;
     maker_ = nullptr;
+    return true;
+}
+
+bool MpvVideoWindow::ensureRenderContext()
+{
+    if (!joinMaker())
+        return render_ != nullptr;
     // The offscreen surface has to be made on the GUI thread.
     offscreen_ = new QOffscreenSurface(screen());
     offscreen_->setFormat(gl_->format());
@@ -90,11 +97,7 @@ bool MpvVideoWindow::ensureRenderContext()
 
 void MpvVideoWindow::releaseRenderContext()
 {
-    if (maker_) {
-        maker_->wait();
-        delete maker_;
-        maker_ = nullptr;
-    }
+    joinMaker();
     if (!render_)
         return;
     gl_->makeCurrent(offscreen_);

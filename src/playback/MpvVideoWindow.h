@@ -58,6 +58,8 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // Waits for the helper thread, if it is still there; says whether it was.
+    bool joinMaker();
     void renderHidden();
     void render();
     void forwardMouse(QEvent *event);
