@@ -7,7 +7,9 @@ packages=(
   build-essential cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libmpv-dev
+  libcdio-dev                  # reads Video CD sectors from drives and images
   ffmpeg                       # the tests make their own media
+  vcdimager                    # ... and their own Video CD images
   xvfb xauth                   # tests that look at real pixels
   libgl1-mesa-dri              # software OpenGL for those tests
   fonts-dejavu-core

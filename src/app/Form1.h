@@ -198,6 +198,8 @@ private:
     void setRecentCaption(int index, const QString &caption);
     void sizeCommand(int displaySize);
     void listTrackFolder(const QString &pattern, const QString &folder);
+    bool playDiscImage(const QString &path);
+    void showOpenFailure(const QString &error);
     int slotOf(int track) const { return track >= 9 ? 9 : track; }
 
     Seams seams_;

@@ -22,7 +22,9 @@ int main(int argc, char **argv)
     std::setlocale(LC_NUMERIC, "C");
 
     tavero::LinuxPlatform platform(arguments);
-    auto *form = new tavero::Form1(platform.seams(), new tavero::MpvPlayer);
+    auto *player = new tavero::MpvPlayer;
+    player->setDiscTracks(platform.discTracks());
+    auto *form = new tavero::Form1(platform.seams(), player);
     form->setAttribute(Qt::WA_DeleteOnClose);
     new tavero::DesktopIntegration(form, tavero::DesktopIntegration::sessionBus());
     form->Form_Load();

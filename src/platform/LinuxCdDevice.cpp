@@ -55,6 +55,7 @@ CdDriveStatus LinuxCdAudioDevice::queryDriveStatus(const QString &device)
         s.queryError = errno;
     else
         s.status = r;
+    s.mediaChanged = ::ioctl(fd, CDROM_MEDIA_CHANGED, CDSL_CURRENT) == 1;
     ::close(fd);
     return s;
 }
@@ -70,6 +71,7 @@ int LinuxCdAudioDevice::sendCommand(const QString &command, QString *reply, int 
         return open(reply, capacity);
     if (c == QLatin1String("close all")) {
         drive_.clear();
+        open_ = false;
         drives_->removeLinks();
         return 0;
     }
@@ -79,13 +81,18 @@ int LinuxCdAudioDevice::sendCommand(const QString &command, QString *reply, int 
 
 int LinuxCdAudioDevice::open(QString *reply, int capacity)
 {
-    if (!drive_.isEmpty())
+    if (open_)
         return answer(kDuplicateAlias, QStringLiteral("The alias cd is already open"), reply, capacity);
     // The first drive of the list: an optical drive when there is one,
-    // else the first mounted disc image.
-    const QList<CdDrive> list = drives_->scan();
-    if (list.isEmpty())
-        return answer(kDeviceNotInstalled, QStringLiteral("No CD drive found"), reply, capacity);
+    // else the first mounted disc image. Without any, the alias still
+    // opens: an image put into the image drive later is a disc, and with
+    // none in, the answer is that no disc is present.
+    QList<CdDrive> list = drives_->scan();
+    list.removeIf([](const CdDrive &d) { return d.name == LinuxCdDrives::kImageDrive; });
+    if (list.isEmpty()) {
+        open_ = true;
+        return 0;
+    }
     const CdDrive &first = list.first();
     if (!first.image) {
         const CdDriveStatus s = query_(first.device);
@@ -94,16 +101,22 @@ int LinuxCdAudioDevice::open(QString *reply, int capacity)
                           reply, capacity);
     }
     drive_ = first.name;
+    open_ = true;
     return 0;
 }
 
 int LinuxCdAudioDevice::mediaPresent(QString *reply, int capacity)
 {
-    if (drive_.isEmpty())
-        return answer(kAliasUnknown, QString(), reply, capacity);
     // Every check re-aims the roots, so a disc put in, swapped or taken out
     // shows at the next look below a root.
     drives_->refresh();
+    // While an image is in, the image drive is the CD drive.
+    if (drives_->imageLoaded())
+        return answer(0, QStringLiteral("true"), reply, capacity);
+    if (!open_)
+        return answer(kAliasUnknown, QString(), reply, capacity);
+    if (drive_.isEmpty())
+        return answer(0, QStringLiteral("false"), reply, capacity);
     const CdDrive *d = drives_->find(drive_);
     if (!d) // an image slot whose image went away
         return answer(0, QStringLiteral("false"), reply, capacity);
@@ -112,6 +125,7 @@ int LinuxCdAudioDevice::mediaPresent(QString *reply, int capacity)
         return answer(0, mounted ? QStringLiteral("true") : QStringLiteral("false"), reply, capacity);
 
     const CdDriveStatus s = query_(d->device);
+    drives_->noteDisc(d->name, s.openError == 0 && s.queryError == 0 && s.status == CDS_DISC_OK, s.mediaChanged);
     if (s.openError != 0)
         return answer(kHardware, errorText(d->device, s.openError), reply, capacity);
     if (s.queryError != 0)
@@ -142,7 +156,7 @@ QStringList LinuxDriveQuery::drives()
     QStringList entries;
     for (const CdDrive &d : drives_->scan()) {
         QString entry = d.name;
-        const QString label = d.mountPoint.section(QLatin1Char('/'), -1);
+        const QString label = d.label.isEmpty() ? d.mountPoint.section(QLatin1Char('/'), -1) : d.label;
         if (!label.isEmpty())
             entry += QLatin1Char(' ') + label;
         entries << entry;
@@ -159,6 +173,19 @@ QString LinuxDriveQuery::driveRoot(const QString &entry)
 int LinuxDriveQuery::driveType(const QString &root)
 {
     return drives_->isRoot(root) ? kCdRom : kNoRootFolder;
+}
+
+QString LinuxDriveQuery::rootOfTopFolder(const QString &folder)
+{
+    drives_->refresh();
+    return drives_->rootOfTopFolder(folder);
+}
+
+DiscImages::Result LinuxDiscImages::insert(const QString &path)
+{
+    if (!isDiscImageName(path))
+        return {};
+    return drives_->insertImage(path);
 }
 
 } // namespace tavero

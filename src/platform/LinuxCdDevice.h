@@ -18,6 +18,7 @@ struct CdDriveStatus {
     int openError = 0;
     int queryError = 0;
     int status = 0;
+    bool mediaChanged = false;   // another disc since the last look
 };
 
 class LinuxCdAudioDevice : public CdAudioDevice {
@@ -41,7 +42,8 @@ public:
     // the tray, asks CDROM_DRIVE_STATUS, closes it again.
     static CdDriveStatus queryDriveStatus(const QString &device);
 
-    // The drive the alias "cd" names; empty while it is not open.
+    // The drive the alias "cd" names; empty while it is not open or no
+    // drive was found when it opened.
     QString openDrive() const { return drive_; }
 
 private:
@@ -51,6 +53,7 @@ private:
     std::shared_ptr<LinuxCdDrives> drives_;
     StatusQuery query_;
     QString drive_;
+    bool open_ = false;
 };
 
 class LinuxDriveQuery : public DriveQuery {
@@ -62,8 +65,19 @@ public:
     QString driveRoot(const QString &entry) override;
     // 5 for the root of a drive of the last refresh; 1 (no such root) else.
     int driveType(const QString &root) override;
+    QString rootOfTopFolder(const QString &folder) override;
 
     static constexpr int kNoRootFolder = 1;
+
+private:
+    std::shared_ptr<LinuxCdDrives> drives_;
+};
+
+class LinuxDiscImages : public DiscImages {
+public:
+    explicit LinuxDiscImages(std::shared_ptr<LinuxCdDrives> drives) : drives_(std::move(drives)) {}
+    Result insert(const QString &path) override;
+    bool eject() override { return drives_->ejectImage(); }
 
 private:
     std::shared_ptr<LinuxCdDrives> drives_;

@@ -160,6 +160,7 @@ QList<MountRecord> parseMountInfo(const QByteArray &text)
         if (sep < 0 || sep + 2 >= f.size())
             continue;
         MountRecord r;
+        r.id = QString::fromLatin1(f[0]);
         r.device = QString::fromLatin1(f[2]);
         r.root = unescapeMountField(f[3]);
         r.mountPoint = unescapeMountField(f[4]);
@@ -182,7 +183,7 @@ LinuxCdDrives::~LinuxCdDrives()
 bool LinuxCdDrives::isDriveName(const QString &name)
 {
     static const QRegularExpression re(QStringLiteral("^(sr|image)\\d+$"));
-    return re.match(name).hasMatch();
+    return name == kImageDrive || re.match(name).hasMatch();
 }
 
 QList<CdDrive> LinuxCdDrives::scan()
@@ -212,6 +213,7 @@ QList<CdDrive> LinuxCdDrives::refresh()
     QByteArray table;
     // An unreadable mount table reads as "nothing mounted".
     readSmallFile(paths_.mountInfo, table);
+    takeFinishedReads();
     drives_ = build(parseMountInfo(table));
     updateLinks();
     return drives_;
@@ -221,6 +223,8 @@ QList<CdDrive> LinuxCdDrives::build(const QList<MountRecord> &mounts) const
 {
     static const QRegularExpression loopSource(QStringLiteral("^/dev/loop\\d+$"));
     QList<CdDrive> out;
+    if (image_.disc)
+        out << CdDrive{kImageDrive, imagePath_, true, image_.folder, image_.disc->label()};
     for (const QString &name : optical_) {
         CdDrive d;
         d.name = name;
@@ -235,6 +239,11 @@ QList<CdDrive> LinuxCdDrives::build(const QList<MountRecord> &mounts) const
                 d.mountPoint = m.mountPoint;
                 break;
             }
+        }
+        const Laid laid = laid_.value(name);
+        if (d.mountPoint.isEmpty() && laid.disc) {
+            d.mountPoint = laid.folder;
+            d.label = laid.disc->label();
         }
         out << d;
     }

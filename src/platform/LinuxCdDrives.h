@@ -9,11 +9,20 @@
 // links; a drive with no mounted disc has no link, so whatever looks
 // below its root finds nothing.
 //
-// Drive names: "sr0", "sr1", ... for the optical drives (as sysfs has
-// them), then "image0", "image1", ... for the mounted disc images
-// (iso9660 or udf on a loop device), in loop device order. An image slot
-// follows whatever image is k-th now, so re-mounting an image on another
-// loop device keeps its root.
+// Drive names: "disc-image" for the program's own image drive while an
+// image is in it (it then comes first, so it is the drive the program
+// uses), "sr0", "sr1", ... for the optical drives (as sysfs has them), then
+// "image0", "image1", ... for the mounted disc images (iso9660 or udf on a
+// loop device), in loop device order. An image slot follows whatever image
+// is k-th now, so re-mounting an image on another loop device keeps its
+// root.
+//
+// A disc that no mount shows (the image drive's, or one in a drive nobody
+// mounted) is read by the program and laid out as a folder of its own
+// (DiscFolders.h); the drive's link points there instead.
+
+#include "platform/DiscFolders.h"
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -36,6 +45,7 @@ struct LinuxCdPaths {
 
 // One line of a mountinfo file.
 struct MountRecord {
+    QString id;           // the mount's own number: a new mount gets a new one
     QString device;       // "major:minor"
     QString root;         // the part of the file system that is mounted
     QString mountPoint;
@@ -53,7 +63,8 @@ struct CdDrive {
     QString name;         // "sr0", "image0"
     QString device;       // device node: "/dev/sr0", the loop device of an image
     bool image = false;
-    QString mountPoint;   // empty while no disc is mounted
+    QString mountPoint;   // empty while no disc is mounted (or laid out)
+    QString label;        // the volume label of a disc the program read itself
 };
 
 class LinuxCdDrives {
@@ -87,9 +98,31 @@ public:
 
     static bool isDriveName(const QString &name);
 
+    // The image drive (LinuxCdDiscs.cpp).
+    static inline const QString kImageDrive = QStringLiteral("disc-image");
+    DiscImages::Result insertImage(const QString &path);
+    bool ejectImage();
+    bool imageLoaded() const { return image_.disc != nullptr; }
+    // What the last look at an optical drive found: a disc in it that no
+    // mount shows is read in the background and shows at a later refresh.
+    void noteDisc(const QString &name, bool present, bool changed);
+    // The root of the drive whose disc's top folder `folder` is; "" if none.
+    QString rootOfTopFolder(const QString &folder);
+    // Finds the disc under a path, for the player.
+    DiscTrackFinder *tracks() { return folders(); }
+
 private:
+    struct Laid {
+        std::shared_ptr<Disc> disc;   // null: the disc could not be read
+        QString folder;
+    };
+    struct PendingRead;
+
     QList<CdDrive> build(const QList<MountRecord> &mounts) const;
     void updateLinks();
+    DiscFolders *folders();
+    void takeFinishedReads();
+    void forget(const QString &name);
 
     LinuxCdPaths paths_;
     QStringList optical_;                 // names, in order
@@ -97,6 +130,11 @@ private:
     QList<CdDrive> drives_;
     QString linkFolder_;
     bool linkFolderTried_ = false;
+    std::unique_ptr<DiscFolders> folders_;
+    QString imagePath_;
+    Laid image_;
+    QHash<QString, Laid> laid_;                                  // optical drive -> its disc
+    QHash<QString, std::shared_ptr<PendingRead>> pending_;       // optical drive -> read under way
 };
 
 } // namespace tavero

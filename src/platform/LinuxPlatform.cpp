@@ -59,7 +59,8 @@ LinuxPlatform::LinuxPlatform(const LinuxProgramInfo &arguments)
       openDialog_(std::make_unique<QtOpenFileDialog>()),
       launcher_(std::make_unique<QtProcessLauncher>()),
       program_(std::make_unique<LinuxProgramInfo>(arguments)),
-      clock_(std::make_unique<MonotonicClock>())
+      clock_(std::make_unique<MonotonicClock>()),
+      images_(std::make_unique<LinuxDiscImages>(cdDrives_))
 {
 }
 
@@ -77,7 +78,13 @@ Seams LinuxPlatform::seams() const
     s.launcher = launcher_.get();
     s.program = program_.get();
     s.clock = clock_.get();
+    s.images = images_.get();
     return s;
+}
+
+DiscTrackFinder *LinuxPlatform::discTracks() const
+{
+    return cdDrives_->tracks();
 }
 
 } // namespace tavero

@@ -8,6 +8,7 @@
 
 namespace tavero {
 
+class DiscTrackFinder;
 class LinuxCdDrives;
 
 class QtMessageBoxes : public MessageBoxes {
@@ -50,6 +51,8 @@ public:
     explicit LinuxPlatform(const LinuxProgramInfo &arguments);
     ~LinuxPlatform();
     Seams seams() const;
+    // For the player: discs whose tracks it must read from their sectors.
+    DiscTrackFinder *discTracks() const;
 
 private:
     std::shared_ptr<LinuxCdDrives> cdDrives_;
@@ -62,6 +65,7 @@ private:
     std::unique_ptr<ProcessLauncher> launcher_;
     std::unique_ptr<ProgramInfo> program_;
     std::unique_ptr<Clock> clock_;
+    std::unique_ptr<DiscImages> images_;
 };
 
 } // namespace tavero

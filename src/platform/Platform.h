@@ -49,6 +49,34 @@ public:
     virtual QString driveRoot(const QString &entry) = 0;
     // 5 for a CD-ROM drive; other values as the platform gives them.
     virtual int driveType(const QString &root) = 0;
+    // The root of the drive whose disc has `folder` as its top folder (the
+    // folder a desktop names when it offers a disc to a player); "" when
+    // it is no disc's top folder.
+    virtual QString rootOfTopFolder(const QString &folder)
+    {
+        Q_UNUSED(folder);
+        return QString();
+    }
+};
+
+// The program's own drive for disc images. An image put into it acts as a
+// disc in a drive that comes first in the drive list while it is in.
+class DiscImages {
+public:
+    enum class Outcome {
+        NotAnImage,   // no disc in the file: it is played as a media file
+        NoVideoCd,    // a disc without Video CD tracks: played as a file too
+        Inserted,     // in the drive, swapping out any other
+        Failed,       // a damaged image: `error` says why, naming the file
+    };
+    struct Result {
+        Outcome outcome = Outcome::NotAnImage;
+        QString error;
+    };
+    virtual ~DiscImages() = default;
+    virtual Result insert(const QString &path) = 0;
+    // False when no image was in.
+    virtual bool eject() = 0;
 };
 
 enum class Lookup { Found, NotFound, Error };
@@ -131,6 +159,7 @@ struct Seams {
     ProcessLauncher *launcher = nullptr;
     ProgramInfo *program = nullptr;
     Clock *clock = nullptr;
+    DiscImages *images = nullptr;   // may be absent: no image drive then
 };
 
 } // namespace tavero

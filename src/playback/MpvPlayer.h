@@ -55,6 +55,7 @@
 #include <QSize>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 struct mpv_handle;
 struct mpv_event;
@@ -69,7 +70,10 @@ class QActionGroup;
 
 namespace tavero {
 
+class DiscTrackFinder;
+class MpvDiscStreams;
 class MpvVideoWindow;
+struct DiscTrack;
 
 class MpvPlayer : public MediaPlayer {
     Q_OBJECT
@@ -110,6 +114,10 @@ public:
     bool Open(const QString &path, QString *error = nullptr) override;
     void ShowDialog(int which) override;
 
+    // Paths on a disc whose tracks the kernel cannot read are played from
+    // the disc's sectors; the finder (not owned) tells which.
+    void setDiscTracks(DiscTrackFinder *finder) { discTracks_ = finder; }
+
     bool isHeadless() const { return headless_; }
     // Playback speed factor (1 = normal); tests play faster.
     void setSpeed(double factor);
@@ -137,6 +145,7 @@ private:
     void buildInterface();
     void buildContextMenu();
     bool loadFile(const QString &absPath, QString *reason);
+    QByteArray loadTarget(const QString &absPath);
     void waitForLogText(int msecs);
     void handleEvent(mpv_event *event);
     void finishMedium();
@@ -163,6 +172,9 @@ private:
 
     bool headless_ = false;
     mpv_handle *mpv_ = nullptr;
+    DiscTrackFinder *discTracks_ = nullptr;
+    std::unique_ptr<MpvDiscStreams> discStreams_;
+    std::shared_ptr<DiscTrack> track_;   // the loaded file's disc track, if it is one
     QString initError_;
     std::atomic<bool> wakeupPending_{false};
     bool draining_ = false;

@@ -28,6 +28,9 @@ QStringList localFiles(const QMimeData *data)
 
 void Form1::PlayFile(const QString &fileName)
 {
+    if (seams_.images && playDiscImage(fileName))
+        return;
+
     FindCDDrive(false);
 
     // The tracks count as reachable when either the Video CD folder or the
@@ -78,11 +81,7 @@ void Form1::PlayFile(const QString &fileName)
         mnuClose->setEnabled(true);
         return;
     }
-    mnuRun->setEnabled(false);
-    mnuClose->setEnabled(false);
-    mnuOpen->setEnabled(true);
-    mnuPlayVCD->setEnabled(true);
-    showMessage(QStringLiteral("Error : ") + error);
+    showOpenFailure(error);
     const int current = state.CurrentTrack;
     if (current >= 0 && current < kSlots) {
         Cmd1[current]->hide();
@@ -91,6 +90,45 @@ void Form1::PlayFile(const QString &fileName)
         Cmd1[current]->setBackColor(kColorButtonFace);
     }
     setTimerEnabled(true);
+}
+
+// Nothing loaded, and the user told why.
+void Form1::showOpenFailure(const QString &error)
+{
+    mnuRun->setEnabled(false);
+    mnuClose->setEnabled(false);
+    mnuOpen->setEnabled(true);
+    mnuPlayVCD->setEnabled(true);
+    showMessage(QStringLiteral("Error : ") + error);
+}
+
+// A Video CD image goes into the image drive and its disc plays from the
+// first track, as Play Video CD plays a disc; the image itself goes into the
+// recent list, so it can be put in again. Returns false for a file that is
+// to be played as a media file.
+bool Form1::playDiscImage(const QString &path)
+{
+    const DiscImages::Result result = seams_.images->insert(path);
+    switch (result.outcome) {
+    case DiscImages::Outcome::NotAnImage:
+    case DiscImages::Outcome::NoVideoCd:
+        return false;
+    case DiscImages::Outcome::Failed:
+        setTimerEnabled(false);
+        if (WMP1->PlayState() != MediaPlayer::Closed)
+            WMP1->Stop();
+        showOpenFailure(result.error);
+        setTimerEnabled(true);
+        return true;
+    case DiscImages::Outcome::Inserted:
+        break;
+    }
+    UpdateRecentFiles(path);
+    FindCDDrive(false);
+    state.TrackCount = 0;
+    LoadTrackList();
+    mnuPlayVCD_Click();
+    return true;
 }
 
 void Form1::Form_OLEDragDrop(const QMimeData *data)

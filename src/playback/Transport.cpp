@@ -43,6 +43,13 @@ void Form1::mnuClose_Click()
     mnuRun->setEnabled(false);
     mnuOpen->setEnabled(true);
     mnuPlayVCD->setEnabled(true);
+    // An image comes out with its medium: the optical drives are the CD
+    // drives again, and the panel shows what is in them.
+    if (seams_.images && seams_.images->eject()) {
+        FindCDDrive(false);
+        state.TrackCount = 0;
+        LoadTrackList();
+    }
 }
 
 void Form1::mnuLoop_Click()

@@ -1,0 +1,174 @@
+#include "platform/DiscFolders.h"
+
+#include "platform/LinuxCdDrives.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavero {
+
+namespace {
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+int removeEntry(const char *path, const struct stat *, int type, struct FTW *)
+{
+    return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+}
+
+// Never follows a link out of the folder it was given.
+void removeTree(const QString &folder)
+{
+    ::nftw(native(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+bool makePrivateFolder(const QString &path)
+{
+    const QByteArray p = native(path);
+    struct stat st {};
+    if (::mkdir(p.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return ::lstat(p.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, int entry)
+{
+    auto track = std::make_shared<DiscTrack>();
+    track->disc = disc;
+    track->entry = disc->tree().entries[std::size_t(entry)];
+    return track;
+}
+
+} // namespace
+
+// Each running program lays its discs out in a folder named after its
+// process, so two of them never remove each other's.
+DiscFolders::DiscFolders(QString base, QString mountInfo)
+    : base_(std::move(base) + QStringLiteral("/.discs")), mountInfo_(std::move(mountInfo))
+{
+}
+
+DiscFolders::~DiscFolders()
+{
+    for (const QString &folder : laid_.keys())
+        remove(folder);
+    ::rmdir(native(base_ + QLatin1Char('/') + QString::number(::getpid())).constData());
+}
+
+void DiscFolders::removeLeftovers()
+{
+    for (const QString &name : QDir(base_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        bool number = false;
+        const pid_t pid = pid_t(name.toInt(&number));
+        if (number && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            removeTree(base_ + QLatin1Char('/') + name);
+    }
+}
+
+QString DiscFolders::lay(const std::shared_ptr<Disc> &disc, const QString &key)
+{
+    const QString mine = base_ + QLatin1Char('/') + QString::number(::getpid());
+    if (!disc || !makePrivateFolder(base_) || !makePrivateFolder(mine))
+        return QString();
+    QString folder;
+    do {
+        folder = mine + QLatin1Char('/') + key + QLatin1Char('.') + QString::number(++serial_);
+    } while (::mkdir(native(folder).constData(), 0700) != 0 && errno == EEXIST);
+    folder = QFileInfo(folder).canonicalFilePath();
+    if (folder.isEmpty())
+        return QString();
+    // Parents come before their entries: the directory was read top down.
+    // A name the file system refuses leaves that entry (and what it holds)
+    // out.
+    const DiscTree &tree = disc->tree();
+    for (std::size_t i = 1; i < tree.entries.size(); ++i) {
+        const DiscEntry &e = tree.entries[i];
+        const QByteArray path = native(folder + QLatin1Char('/') + tree.path(int(i)));
+        if (e.folder) {
+            ::mkdir(path.constData(), 0700);
+            continue;
+        }
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0400);
+        if (fd >= 0) {
+            // Sparse: the size shows, no space is taken.
+            if (::ftruncate(fd, off_t(Disc::dataSize(e))) != 0)
+                ::unlink(path.constData());
+            ::close(fd);
+        }
+    }
+    laid_.insert(folder, disc);
+    return folder;
+}
+
+void DiscFolders::remove(const QString &folder)
+{
+    if (laid_.remove(folder) > 0)
+        removeTree(folder);
+}
+
+std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return nullptr;
+    for (auto it = laid_.cbegin(); it != laid_.cend(); ++it) {
+        if (!canonical.startsWith(it.key() + QLatin1Char('/')))
+            continue;
+        const int entry = it.value()->tree().find(canonical.mid(it.key().size() + 1));
+        if (entry > 0 && !it.value()->tree().entries[std::size_t(entry)].folder)
+            return trackOf(it.value(), entry);
+        return nullptr;
+    }
+    return findOnMount(canonical);
+}
+
+std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
+{
+    QFile file(mountInfo_);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    const MountRecord *best = nullptr;
+    const QList<MountRecord> mounts = parseMountInfo(file.read(4 * 1024 * 1024));
+    for (const MountRecord &m : mounts) {
+        const bool under = m.mountPoint == QLatin1String("/") || canonical == m.mountPoint
+                           || canonical.startsWith(m.mountPoint + QLatin1Char('/'));
+        if (under && (!best || m.mountPoint.size() >= best->mountPoint.size()))
+            best = &m;
+    }
+    if (!best || best->fsType != QLatin1String("iso9660"))
+        return nullptr;
+    // An optical drive, or an image file that a test (or fuseiso) mounted.
+    static const QRegularExpression optical(QStringLiteral("^sr\\d+$"));
+    const QFileInfo source(best->source);
+    if (!source.isFile() && !optical.match(QFileInfo(source.canonicalFilePath()).fileName()).hasMatch())
+        return nullptr;
+
+    const QString key = best->id + QLatin1Char(' ') + best->source;
+    if (key != mountedKey_ || !mounted_) {
+        QString error;
+        mounted_ = Disc::open(best->source, &error);
+        mountedKey_ = key;
+    }
+    if (!mounted_)
+        return nullptr;
+    QString relative = canonical.mid(best->mountPoint == QLatin1String("/") ? 0 : best->mountPoint.size());
+    if (best->root != QLatin1String("/"))
+        relative = best->root + QLatin1Char('/') + relative;
+    const int entry = mounted_->tree().find(relative);
+    if (entry <= 0 || !mounted_->tree().entries[std::size_t(entry)].form2)
+        return nullptr;
+    return trackOf(mounted_, entry);
+}
+
+} // namespace tavero

@@ -1,0 +1,46 @@
+#pragma once
+// Discs that no mount shows (an image in the program's image drive, a disc
+// in a drive nobody mounted) appear as folders of their own: the disc's
+// directory laid out as real folders and sparse files of the data's size
+// in the program's private runtime folder. The track panel, the open
+// dialog and every look through the file system then work as they do on a
+// mounted disc. No file's data is ever read from there: the component asks
+// find() and reads the disc's sectors.
+//
+// find() also knows mounted discs: a Form 2 file on an iso9660 mount of an
+// optical drive (or of an image file standing for one) is read from the
+// mount's source, since the kernel cannot read it.
+
+#include "platform/Disc.h"
+
+#include <QHash>
+#include <QString>
+
+namespace tavero {
+
+class DiscFolders : public DiscTrackFinder {
+public:
+    // `base`: a private folder of the program's, made already.
+    DiscFolders(QString base, QString mountInfo);
+    ~DiscFolders() override;
+
+    // Lays the disc out in a new folder under `base`; "" when that fails.
+    QString lay(const std::shared_ptr<Disc> &disc, const QString &key);
+    void remove(const QString &folder);
+    // Folders an earlier run left behind (it was killed).
+    void removeLeftovers();
+
+    std::shared_ptr<DiscTrack> find(const QString &path) override;
+
+private:
+    std::shared_ptr<DiscTrack> findOnMount(const QString &canonical);
+
+    QString base_;
+    QString mountInfo_;
+    quint64 serial_ = 0;
+    QHash<QString, std::shared_ptr<Disc>> laid_;   // folder -> disc
+    QString mountedKey_;                            // source and mount id
+    std::shared_ptr<Disc> mounted_;
+};
+
+} // namespace tavero

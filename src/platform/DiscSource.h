@@ -1,0 +1,43 @@
+#pragma once
+// Where a disc's sectors come from: an optical drive or an image file.
+//
+// A Video CD keeps its movie in Mode 2 Form 2 sectors, which the kernel's
+// iso9660 driver cannot read, so the program reads sectors itself. Every
+// source hands them out in one shape, the 2336 bytes that follow a Mode 2
+// sector's header: an 8-byte subheader, then the data (2048 bytes in Form
+// 1, 2324 in Form 2). Mode 1 sectors get the same shape with an empty
+// subheader, so the readers above know one layout only.
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace tavero {
+
+constexpr int kSectorBytes = 2336;
+constexpr int kSubheaderBytes = 8;
+constexpr int kForm1Bytes = 2048;
+constexpr int kForm2Bytes = 2324;
+
+class SectorSource {
+public:
+    virtual ~SectorSource() = default;
+    // Reads `count` sectors from `lsn` into `out` (count * kSectorBytes).
+    // False when any of them could not be read; the caller then reads them
+    // one at a time to learn which.
+    virtual bool read(std::int64_t lsn, int count, unsigned char *out) = 0;
+    // Sectors in the source, or -1 when it cannot tell.
+    virtual std::int64_t sectorCount() const = 0;
+};
+
+// The names that may hold a disc image: .cue, .nrg, .toc and .bin.
+bool isDiscImageName(const QString &path);
+
+// Opens a drive (a block device) or an image: a cue sheet with its data
+// file, a Nero image, a cdrdao .toc, or a file of raw 2352-, 2336- or
+// 2048-byte sectors. Fails with a reason a user can read ("the cue sheet
+// names "a.bin", which cannot be found"); a file that holds no file system
+// fails with `notAnImage` set, so it can be tried as a media file instead.
+std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, bool *notAnImage = nullptr);
+
+} // namespace tavero
