@@ -101,13 +101,14 @@ bool DiscTrackReader::seek(std::int64_t position)
     if (position < 0 || position > size_)
         return false;
     position_ = position;
+    // A jump (the demuxer looking at the end for the length, a seek) starts
+    // a new stretch: only the stream read on gives out.
+    badRun_ = 0;
     return true;
 }
 
 std::int64_t DiscTrackReader::read(char *out, std::uint64_t bytes)
 {
-    if (track_->brokeOff)
-        return -1;
     const int per = Disc::dataPerSector(track_->entry);
     std::int64_t done = 0;
     while (bytes > 0 && position_ < size_) {
@@ -140,6 +141,7 @@ bool DiscTrackReader::load(std::uint32_t first)
     chunkCount_ = std::uint32_t(count);
     if (track_->disc->read(lsn, count, chunk_.data())) {
         badRun_ = 0;
+        track_->brokeOff = false;
         return true;
     }
     // Sector by sector, to keep what can be read.
@@ -147,6 +149,7 @@ bool DiscTrackReader::load(std::uint32_t first)
         unsigned char *sector = chunk_.data() + std::size_t(i) * kSectorBytes;
         if (readOne(lsn + i, sector)) {
             badRun_ = 0;
+            track_->brokeOff = false;
             continue;
         }
         std::memset(sector, 0, kSectorBytes);

@@ -50,7 +50,8 @@ private:
 struct DiscTrack {
     std::shared_ptr<Disc> disc;
     DiscEntry entry;
-    // Set when reading gave up: the disc could not be read for too long.
+    // Set while the stream has given out: the last stretch read could not
+    // be read for too long, and nothing was read after it.
     std::atomic<bool> brokeOff{false};
 };
 
@@ -68,7 +69,8 @@ public:
 // MPEG demuxer skips to the next pack, so a scratch costs a moment of
 // picture. When nothing could be read for five seconds of the stream (375
 // sectors at the Video CD rate), or for fifteen seconds of a drive's
-// retries, the stream gives out and the track says so.
+// retries, that read fails and the track says so until a later read gets
+// through again. A seek starts a new stretch.
 class DiscTrackReader {
 public:
     explicit DiscTrackReader(std::shared_ptr<DiscTrack> track);

@@ -112,7 +112,6 @@ bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tr
     }
     const std::uint32_t blockSize = std::uint32_t(block[128]) | std::uint32_t(block[129]) << 8;
     const std::int64_t volumeSectors = le32(block + 80);
-    const std::int64_t limit = sectorCount > 0 ? sectorCount : volumeSectors;
     const unsigned char *root = block + 156;
     if (blockSize != kBlock || root[0] < kMinRecord || !(root[25] & kFlagFolder)) {
         *error = QStringLiteral("its file system is damaged");
@@ -133,10 +132,16 @@ bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tr
         folders.pop_front();
         const DiscEntry folder = tree->entries[std::size_t(f.index)];
         const std::uint32_t sectors = DiscTree::sectorsOf(folder);
-        // A folder that lies outside the disc, is absurdly large, or was
-        // seen before (a folder that holds itself) is not walked.
+        // A folder beyond the end of the image means the image was cut
+        // short. One that is absurdly large, lies outside the volume, or
+        // was seen before (a folder that holds itself) is not walked.
+        if (sectorCount > 0 && std::int64_t(folder.lsn) + sectors > sectorCount) {
+            *error = kUnreadable;
+            return false;
+        }
         const bool sane = folder.size > 0 && folder.size <= kMaxFolderBytes
-                          && std::int64_t(folder.lsn) + sectors <= limit && !visited.contains(folder.lsn);
+                          && (volumeSectors <= 0 || std::int64_t(folder.lsn) + sectors <= volumeSectors)
+                          && !visited.contains(folder.lsn);
         if (!sane) {
             if (f.index == 0) {
                 *error = QStringLiteral("its file system is damaged");

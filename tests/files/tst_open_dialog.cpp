@@ -13,7 +13,7 @@ using namespace tavero::test;
 class TestOpenDialog : public QObject {
     Q_OBJECT
 private slots:
-    void menuAsksForSixFilters();
+    void menuAsksForItsFilters();
     void singleFileModeFollowsTheAnswer();
     void startFolderIsCdFolder();
     void eachFilterListsItsOwnMasks();
@@ -27,9 +27,10 @@ static const QList<QPair<QString, QString>> kFilters{
     {"AVI files (*.avi)", "*.avi"},
     {"QuickTime files (*.qt)", "*.qt*"},
     {"All files (*.*)", "*.*"},
+    {"Video CD images (*.cue;*.nrg;*.bin)", "*.cue;*.nrg;*.bin"},
 };
 
-void TestOpenDialog::menuAsksForSixFilters()
+void TestOpenDialog::menuAsksForItsFilters()
 {
     FormRig rig;
     FakePlatform &platform = rig.platform;
@@ -161,7 +162,7 @@ void TestOpenDialog::eachFilterListsItsOwnMasks()
     // The user steps through the filter box.
     QComboBox *types = nullptr;
     for (QComboBox *c : dialog->findChildren<QComboBox *>()) {
-        if (c->count() == 6 && c->itemText(0) == descriptions.first())
+        if (c->count() == kFilters.size() && c->itemText(0) == descriptions.first())
             types = c;
     }
     QVERIFY(types);
@@ -172,6 +173,7 @@ void TestOpenDialog::eachFilterListsItsOwnMasks()
         {"clip.qtx", "sub/"},
         {"AVSEQ01.DAT", "clip.qtx", "Film.MPG", "movie.avi", "notes.txt", "old.mpeg", "README",
          "song.mp3", "sub/"},
+        {"sub/"},
     };
     types->setFocus();
     for (int i = 0; i < expected.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -123,6 +124,49 @@ QString TestMedia::truncatedClip(double fraction)
             }
         }
     }
+    return out;
+}
+
+namespace {
+
+bool run(const QString &program, const QStringList &args, const QString &folder)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(program, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString TestMedia::vcdImage(const QString &kind)
+{
+    const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
+                                       {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"}};
+    const QString folder = cached(QStringLiteral("vcd"));
+    const QString out = folder + QLatin1Char('/') + names.value(kind);
+    if (QFile::exists(out))
+        return out;
+    // Made aside and moved into place whole: test programs run in parallel.
+    const QString clip = mpegClip(2.0);
+    const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    const bool ok =
+        run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "TESTVCD", "-o", "v.xml", clip, clip}, work)
+        && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "disc.cue", "-b", "disc.bin", "v.xml"}, work)
+        && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "nrg", "v.xml"}, work)
+        && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "cdrdao", "v.xml"}, work)
+        && run(QStringLiteral("vcdimager"),
+               {"-q", "--type=vcd2", "--sector-2336", "--iso-volume-label=T2336", "--cue-file=d36.cue",
+                "--bin-file=d36.bin", clip},
+               work);
+    if (!ok || !QDir().rename(work, folder))
+        QDir(work).removeRecursively();
     return out;
 }
 

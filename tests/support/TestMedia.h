@@ -19,6 +19,12 @@ struct TestMedia {
     static QString truncatedClip(double fraction = 0.5);
     // Wraps an MPEG program stream in Video CD sectors.
     static bool writeVcdTrack(const QString &mpegPath, const QString &datPath);
+    // A real Video CD image, made by vcdimager's tools from two copies of
+    // mpegClip(2.0) as tracks, volume label TESTVCD: `kind` "cue" (the cue
+    // sheet; its .bin lies beside it), "bin" (that .bin alone), "nrg",
+    // "toc" (cdrdao's, whose tracks read as zeros), "2336" (a cue sheet of
+    // 2336-byte sectors with one track, label T2336) or "2336bin".
+    static QString vcdImage(const QString &kind);
     // Folder of generated media.
     static QString dir();
 };
