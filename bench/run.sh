@@ -197,6 +197,42 @@ else
   failed=1
 fi
 
+# 6. The same stream read from a Video CD image's sectors (a .cue sheet
+# and its .bin, made by vcdimager) against the plain file, both in our
+# player: the cost of reading sectors through the stream callbacks.
+image=$work/image
+mkdir -p "$image"
+if command -v vcdimager >/dev/null &&
+    (cd "$image" && vcdimager -q --type=vcd2 --iso-volume-label=BENCH --cue-file=disc.cue \
+      --bin-file=disc.bin "$track" >>"$log" 2>&1); then
+  file_cpu=() cue_cpu=()
+  for i in 1 2 3; do
+    if [ $((i % 2)) -eq 1 ]; then order=(file cue); else order=(cue file); fi
+    for what in "${order[@]}"; do
+      if [ "$what" = file ]; then
+        probe_run r --frame --settle 1 --measure 15 --timeout 20 -- "$player" "$track" &&
+          file_cpu+=("$(value cpu_ms "$r")")
+      else
+        probe_run r --frame --settle 1 --measure 15 --timeout 20 -- "$player" "$image/disc.cue" &&
+          cue_cpu+=("$(value cpu_ms "$r")")
+      fi
+    done
+  done
+  if [ ${#file_cpu[@]} -gt 0 ] && [ ${#cue_cpu[@]} -gt 0 ]; then
+    c=$(echo "${cue_cpu[*]}" | median) f=$(echo "${file_cpu[*]}" | median)
+    ratio=$(awk -v c="$c" -v f="$f" 'BEGIN {printf "%.2f", (f > 0) ? c / f : 99}')
+    line "6 CPU, 15 s from a .cue image" "$c ms" "$f ms" "${ratio}x" "<= 1.05x the file" \
+      "$(awk -v r="$ratio" 'BEGIN {print (r <= 1.05) ? "yes" : "NO"}')"
+    echo "    runs (CPU ms): image ${cue_cpu[*]}; same stream as a file ${file_cpu[*]}" >>"$work/details"
+  else
+    line "6 CPU, 15 s from a .cue image" "failed" "failed" "-" "<= 1.05x the file" "-"
+    failed=1
+  fi
+else
+  line "6 CPU, 15 s from a .cue image" "failed" "-" "-" "<= 1.05x the file" "-"
+  failed=1
+fi
+
 echo
 echo "Single runs:"
 cat "$work/details" 2>/dev/null

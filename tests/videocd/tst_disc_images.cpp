@@ -256,6 +256,16 @@ private slots:
         d.form.mnuStop_Click();
         QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Stopped));
 
+        // Swapped for another disc: the drive tells, the panel follows.
+        QVERIFY(QFile::remove(d.machine.paths.devices + "/sr0"));
+        QVERIFY(QFile::link(TestMedia::vcdImage("2336bin"), d.machine.paths.devices + "/sr0"));
+        d.machine.drive.mediaChanged = true;
+        d.form.LoadTrackList();
+        d.machine.drive.mediaChanged = false;
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.LoadTrackList(), d.form.state.TrackCount == 1), 5000);
+        d.form.FindCDDrive(false);
+        QCOMPARE(d.form.Drive1.List(0), QStringLiteral("sr0 T2336"));
+
         d.machine.drive.status = CDS_NO_DISC;
         d.form.LoadTrackList();
         QCOMPARE(d.rig.slotStates(), FormRig::emptySlots());
