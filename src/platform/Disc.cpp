@@ -135,6 +135,8 @@ bool DiscTrackReader::readOne(std::int64_t lsn, unsigned char *out)
 
 bool DiscTrackReader::load(std::uint32_t first)
 {
+    if (cancelled_)
+        return false;
     const std::int64_t lsn = std::int64_t(track_->entry.lsn) + first;
     const int count = int(std::min<std::uint32_t>(kChunkSectors, sectors_ - first));
     chunkFirst_ = first;
@@ -146,6 +148,10 @@ bool DiscTrackReader::load(std::uint32_t first)
     }
     // Sector by sector, to keep what can be read.
     for (int i = 0; i < count; ++i) {
+        if (cancelled_) {
+            chunkCount_ = 0;
+            return false;
+        }
         unsigned char *sector = chunk_.data() + std::size_t(i) * kSectorBytes;
         if (readOne(lsn + i, sector)) {
             badRun_ = 0;

@@ -78,6 +78,9 @@ public:
     // Bytes read; 0 at the end; -1 when the stream gave out.
     std::int64_t read(char *out, std::uint64_t bytes);
     bool seek(std::int64_t position);
+    // From another thread: the reads under way and to come give up at
+    // once (a drive retrying a scratch can take seconds a sector).
+    void cancel() { cancelled_ = true; }
 
     static constexpr int kChunkSectors = 32;
     static constexpr std::uint32_t kGiveUpSectors = 375;
@@ -95,6 +98,7 @@ private:
     std::uint32_t chunkCount_ = 0;
     std::uint32_t badRun_ = 0;
     std::chrono::steady_clock::time_point badSince_;
+    std::atomic<bool> cancelled_{false};
 };
 
 } // namespace tavero

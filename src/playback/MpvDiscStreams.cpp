@@ -39,6 +39,7 @@ struct MpvDiscStreams::Shared {
         };
         info->size_fn = [](void *cookie) -> int64_t { return static_cast<DiscTrackReader *>(cookie)->size(); };
         info->close_fn = [](void *cookie) { delete static_cast<DiscTrackReader *>(cookie); };
+        info->cancel_fn = [](void *cookie) { static_cast<DiscTrackReader *>(cookie)->cancel(); };
         return 0;
     }
 };
