@@ -41,9 +41,10 @@ build-sanitized: deps
 test-sanitized: build-sanitized
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
 
-# Against mpv's own player; a few minutes. Never part of `make test`.
+# Against VLC and mpv's own player; about ten minutes. Never part of
+# `make test`.
 bench: build
-	@scripts/install-deps.sh mpv libx11-dev procps
+	@scripts/install-deps.sh mpv vlc libx11-dev procps
 	@cmake -S . -B $(BUILD) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target bench-tools
 	@bench/run.sh $(BUILD)
