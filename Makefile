@@ -5,10 +5,11 @@ BUILD ?= build
 # UndefinedBehaviorSanitizer in this tree; SANITIZE=0 leaves that out.
 ASAN_BUILD ?= build-asan
 SANITIZE ?= 1
+COVERAGE_BUILD ?= build-coverage
 JOBS ?= $(shell nproc)
 FILE ?=
 
-.PHONY: deps configure build run test bench clean build-sanitized test-sanitized
+.PHONY: deps configure build run test bench coverage clean build-sanitized test-sanitized
 
 deps:
 	@scripts/install-deps.sh
@@ -49,5 +50,17 @@ bench: build
 	@cmake --build $(BUILD) -j $(JOBS) --target bench-tools
 	@bench/run.sh $(BUILD)
 
+# Line and branch coverage of src/ by the suite (the soak tests left out),
+# in a tree of its own; counters from earlier runs are cleared first.
+coverage:
+	@scripts/install-deps.sh gcovr
+	@cmake -S . -B $(COVERAGE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVERO_COVERAGE=ON >/dev/null
+	@cmake --build $(COVERAGE_BUILD) -j $(JOBS)
+	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	@cd $(COVERAGE_BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
+	@gcovr --root . --object-directory $(COVERAGE_BUILD) --filter 'src/' \
+	  --exclude-throw-branches --exclude-unreachable-branches \
+	  --txt $(COVERAGE_BUILD)/coverage.txt --print-summary
+
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(COVERAGE_BUILD)

@@ -1,5 +1,5 @@
-// The component's events: the play-state handler's cases and its view
-// switches, continuous play, errors and warnings, the caption and the fit.
+// The component's events: the play-state handler's cases, continuous play,
+// errors and warnings, the caption and the fit.
 #include "support/FormRig.h"
 
 #include <QtTest>
@@ -13,7 +13,6 @@ private slots:
     void playStateRows_data();
     void playStateRows();
     void refreshWithStoppedPlayerTouchesNoItem();
-    void viewSwitches();
     void continuousPlayThroughTheHandler();
     void noNextTrack_data();
     void noNextTrack();
@@ -98,25 +97,6 @@ void TestPlayerEvents::refreshWithStoppedPlayerTouchesNoItem()
     QVERIFY(form.state.StreamEnded);
     QCOMPARE(rig.platform.events.calls, 0);
     QVERIFY(rig.player->calls.filter("setDisplaySize").isEmpty());
-}
-
-void TestPlayerEvents::viewSwitches()
-{
-    FormRig rig({.runQtEvents = false});
-    rig.player->quiet = true;
-    rig.player->viewOptions = {{1108, true}};
-    rig.form->WMP1_PlayStateChange(0, 0);
-    QCOMPARE(rig.player->calls, (QStringList{"setViewOption 1086 1", "setViewOption 1107 1",
-                                             "setViewOption 23 1", "setViewOption 26 1",
-                                             "setViewOption 1025 1"}));
-    // In full screen switch 1086 stays as it is.
-    rig.player->calls.clear();
-    rig.player->viewOptions.clear();
-    rig.player->displaySize = MediaPlayer::FullScreen;
-    rig.form->WMP1_PlayStateChange(2, 1);
-    QCOMPARE(rig.player->calls, (QStringList{"setViewOption 1107 1", "setViewOption 23 1",
-                                             "setViewOption 26 1", "setViewOption 1025 1",
-                                             "setViewOption 1108 1"}));
 }
 
 void TestPlayerEvents::continuousPlayThroughTheHandler()

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Measures the suite against the hand-made faults in tests/mutants.txt:
+# applies one fault in place, builds the plain tree, runs the suite without
+# the soak tests, and reports whether a test failed. The source file is
+# always put back, whatever happens.
+#
+#   scripts/mutant.sh 7        fault M07
+#   scripts/mutant.sh ALL      every fault in turn
+#   scripts/mutant.sh check    only checks that every fault still applies
+#
+# BUILD (default build) is the tree, JOBS (default 2) the parallel jobs.
+# Each result is also appended to $BUILD/mutants.log.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+LIST=tests/mutants.txt
+BUILD=${BUILD:-build}
+JOBS=${JOBS:-2}
+
+ids() { sed -n 's/^\(M[0-9][0-9]*\) .*/\1/p' "$LIST"; }
+
+# Writes the faulty line into the file, or with DRY=1 only checks that it
+# would: the old line must be found exactly once, on the line named.
+apply() {
+  ID="$1" DRY="${2:-0}" perl -e '
+    use strict; use warnings;
+    my ($id, $dry) = ($ENV{ID}, $ENV{DRY});
+    open my $l, "<", "tests/mutants.txt" or die "no list\n";
+    my ($file, $line, $old, $new, $in);
+    while (<$l>) {
+      chomp;
+      if (/^(M\d+) ([^:]+):(\d+): /) { $in = ($1 eq $id); ($file, $line) = ($2, $3) if $in; next; }
+      next unless $in;
+      if (/^- (.*)$/) { $old = $1; } elsif (/^\+ (.*)$/) { $new = $1; last; }
+    }
+    die "$id: no such fault\n" unless defined $new;
+    open my $f, "<", $file or die "$id: cannot read $file\n";
+    my @lines = <$f>; close $f;
+    my @at = grep { $lines[$_] =~ /^\s*\Q$old\E\s*$/ } 0 .. $#lines;
+    die "$id: the old line is found " . scalar(@at) . " times in $file\n" unless @at == 1;
+    die "$id: the old line is on line " . ($at[0] + 1) . " of $file, not $line\n" unless $at[0] + 1 == $line;
+    $lines[$at[0]] =~ s/\Q$old\E/$new/;
+    if (!$dry) { open my $o, ">", $file or die; print $o @lines; close $o; }
+    print "$file\n";
+  '
+}
+
+run_one() {
+  local id="$1" file backup result
+  file=$(apply "$id" 1) || return 1
+  backup=$(mktemp)
+  cp "$file" "$backup"
+  # Put back by rewriting, not by copying the old time stamp: the build
+  # has to see the file as newer than the faulty object.
+  trap 'cat "'"$backup"'" > "'"$file"'"; rm -f "'"$backup"'"' EXIT INT TERM
+  apply "$id" >/dev/null || return 1
+  local log="$BUILD/mutant-$id.log"
+  if ! cmake --build "$BUILD" -j "$JOBS" >"$log" 2>&1; then
+    result="does not build"
+  else
+    (cd "$BUILD" && ctest -LE soak -j "$JOBS" --stop-on-failure) >>"$log" 2>&1
+    local failed
+    failed=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' "$log" | sort -u | paste -sd, -)
+    if [ -n "$failed" ]; then result="caught ($failed)"; else result="not caught"; fi
+  fi
+  cat "$backup" > "$file"
+  rm -f "$backup"
+  trap - EXIT INT TERM
+  echo "$id $result" | tee -a "$BUILD/mutants.log"
+}
+
+case "${1:-}" in
+  check)
+    status=0
+    for id in $(ids); do apply "$id" 1 >/dev/null || status=1; done
+    exit $status ;;
+  ALL)
+    [ -d "$BUILD" ] || { echo "no build tree $BUILD: run make build first" >&2; exit 2; }
+    for id in $(ids); do run_one "$id"; done ;;
+  [0-9]*)
+    [ -d "$BUILD" ] || { echo "no build tree $BUILD: run make build first" >&2; exit 2; }
+    run_one "$(printf 'M%02d' "$((10#$1))")" ;;
+  *)
+    sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 2 ;;
+esac
