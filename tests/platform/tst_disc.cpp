@@ -274,6 +274,15 @@ private slots:
         edit([](MemorySource &m) { put32(m.block(kRoot) + recordOffset(m.block(kRoot), "MPEGAV") + 2, quint32(kRoot)); });
         edit([](MemorySource &m) { std::memcpy(m.block(kRoot) + recordOffset(m.block(kRoot), "MPEGAV") + 33, "..", 2); });
         edit([](MemorySource &m) { std::memcpy(m.block(kRoot) + recordOffset(m.block(kRoot), "MPEGAV") + 33, "A/../", 5); });
+        // A name that climbs out of the disc's folder through one laid out
+        // before it, up into the folder that holds the discs' folders.
+        edit([](MemorySource &m) {
+            unsigned char *r = m.block(kRoot) + recordOffset(m.block(kRoot), "MPEGAV");
+            std::memcpy(r + 33, "EXT/../../../../ESC", 19);
+            r[32] = 19;
+        });
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{".discs"});
 
         // And a thousand with random bytes changed in the volume descriptor
         // and the directory sectors.
