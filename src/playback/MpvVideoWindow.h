@@ -56,6 +56,7 @@ signals:
 protected:
     void exposeEvent(QExposeEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Waits for the helper thread, if it is still there; says whether it was.
@@ -63,6 +64,8 @@ private:
     void renderHidden();
     void render();
     void forwardMouse(QEvent *event);
+    void followTopLevel();
+    void askForExpose();
     static void onRenderUpdate(void *self);
 
     mpv_handle *mpv_;
@@ -73,6 +76,9 @@ private:
     bool warmedUp_ = false;
     std::atomic<bool> framePending_{false};
     QPointer<QWidget> target_;
+    // Under Wayland: the top-level window whose surface holds ours.
+    const bool wayland_;
+    QPointer<QWindow> topLevel_;
 };
 
 } // namespace tavero
