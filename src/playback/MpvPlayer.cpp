@@ -201,6 +201,7 @@ void MpvPlayer::buildInterface()
         glWindow_->setInputTarget(video_);
         connect(glWindow_, &MpvVideoWindow::renderContextReady, this,
                 [this] { mpv_set_property_string(mpv_, "vo", "libmpv"); });
+        connect(glWindow_, &MpvVideoWindow::cannotDraw, this, &MpvPlayer::pictureUnavailable);
     }
     video_->setObjectName(QStringLiteral("video"));
     video_->installEventFilter(this);

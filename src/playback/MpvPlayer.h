@@ -131,6 +131,10 @@ public:
     QMenu *contextMenu() const { return contextMenu_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
 
+signals:
+    // The picture cannot be shown on this display (see MpvVideoWindow).
+    void pictureUnavailable();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

@@ -8,6 +8,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <mpv/client.h>
@@ -75,6 +76,7 @@ bool MpvVideoWindow::ensureRenderContext()
     offscreen_->create();
     if (!gl_->isValid() || !gl_->makeCurrent(offscreen_)) {
         qWarning("mpv: no OpenGL context; the video stays black");
+        emit cannotDraw();
         return false;
     }
     mpv_opengl_init_params init{&getProcAddress, gl_};
@@ -94,6 +96,8 @@ bool MpvVideoWindow::ensureRenderContext()
     gl_->doneCurrent();
     if (render_)
         emit renderContextReady();
+    else
+        emit cannotDraw();
     return render_ != nullptr;
 }
 
@@ -190,6 +194,7 @@ void MpvVideoWindow::render()
 
 void MpvVideoWindow::exposeEvent(QExposeEvent *)
 {
+    exposedThere_ = exposedThere_ || isExposed();
     ensureRenderContext();
     render();
 }
@@ -219,6 +224,7 @@ bool MpvVideoWindow::event(QEvent *event)
 // first configure (the main window opens with it, as does the full-screen
 // window), so it would never be exposed and never drawn: once the
 // top-level is exposed, a move there and back has the plugin expose it.
+// Should a compositor still not let it be drawn, it says so.
 void MpvVideoWindow::followTopLevel()
 {
     QWindow *top = this;
@@ -229,6 +235,7 @@ void MpvVideoWindow::followTopLevel()
     if (topLevel_)
         topLevel_->removeEventFilter(this);
     topLevel_ = top;
+    exposedThere_ = false;
     top->installEventFilter(this);
     if (top->isExposed())
         askForExpose();
@@ -244,6 +251,10 @@ void MpvVideoWindow::askForExpose()
             const QPoint at = position();
             setPosition(at + QPoint(1, 0));
             setPosition(at);
+            QTimer::singleShot(3000, this, [this] {
+                if (!exposedThere_ && isVisible() && topLevel_ && topLevel_->isExposed())
+                    emit cannotDraw();
+            });
         },
         Qt::QueuedConnection);
 }

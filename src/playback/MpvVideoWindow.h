@@ -52,6 +52,9 @@ public:
 signals:
     // mpv can send the video here now.
     void renderContextReady();
+    // No picture can be shown: no OpenGL here, or (under Wayland) the
+    // compositor never lets this window be drawn.
+    void cannotDraw();
 
 protected:
     void exposeEvent(QExposeEvent *event) override;
@@ -76,9 +79,11 @@ private:
     bool warmedUp_ = false;
     std::atomic<bool> framePending_{false};
     QPointer<QWidget> target_;
-    // Under Wayland: the top-level window whose surface holds ours.
+    // Under Wayland: the top-level window whose surface holds ours, and
+    // whether ours has been exposed since it went there.
     const bool wayland_;
     QPointer<QWindow> topLevel_;
+    bool exposedThere_ = false;
 };
 
 } // namespace tavero
