@@ -1,5 +1,6 @@
 #include "app/DesktopIntegration.h"
 #include "app/Form1.h"
+#include "app/QuitOnSignal.h"
 #include "app/X11Fallback.h"
 #include "platform/LinuxPlatform.h"
 #include "playback/MpvPlayer.h"
@@ -30,6 +31,7 @@ int main(int argc, char **argv)
     auto *form = new tavero::Form1(platform.seams(), player);
     form->setAttribute(Qt::WA_DeleteOnClose);
     new tavero::DesktopIntegration(form, tavero::DesktopIntegration::sessionBus());
+    const tavero::QuitOnSignal quitOnSignal(form, form->mnuExit);
     form->Form_Load();
     form->show();
     return app.exec();
