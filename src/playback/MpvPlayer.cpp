@@ -151,7 +151,7 @@ void MpvPlayer::createMpv()
     set("gpu-hwdec-interop", "no");
     if (headless_)
         set("ao", "null");
-    mpv_request_log_messages(mpv_, "error");
+    mpv_request_log_messages(mpv_, "warn");
     discStreams_ = std::make_unique<MpvDiscStreams>(mpv_);
 
     mpv_observe_property(mpv_, 0, "time-pos", MPV_FORMAT_DOUBLE);
@@ -399,6 +399,7 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     // file is recognised by the playlist entry its start-file names.
     currentEntry_ = -1;
     lastLogError_.clear();
+    log_.newMedium();
     position_ = lastPlayedPosition_ = duration_ = 0;
     videoSize_ = QSize();
     displayWidth_ = displayHeight_ = 0;
@@ -581,7 +582,9 @@ void MpvPlayer::handleEvent(mpv_event *ev)
     switch (ev->event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         auto *msg = static_cast<mpv_event_log_message *>(ev->data);
-        lastLogError_ = QString::fromUtf8(msg->text).trimmed();
+        log_.print(*msg);
+        if (msg->log_level <= MPV_LOG_LEVEL_ERROR)
+            lastLogError_ = QString::fromUtf8(msg->text).trimmed();
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {

@@ -49,6 +49,7 @@
 // display (the offscreen or minimal platform), and a window otherwise.
 
 #include "playback/MediaPlayer.h"
+#include "playback/MpvLog.h"
 
 #include <QMap>
 #include <QPointer>
@@ -186,6 +187,7 @@ private:
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;
     QString lastLogError_;
+    MpvLog log_;
 
     int playState_ = Closed;
     int readyState_ = NothingLoaded;
