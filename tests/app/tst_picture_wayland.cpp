@@ -63,9 +63,9 @@ void TestPictureWayland::pictureFillsTheVideoArea()
     QVERIFY(QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
     const QString clip = QDir(TestMedia::dir()).filePath(QStringLiteral("magenta-30s.mpg"));
     if (!QFile::exists(clip))
-        QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
-                                   {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=magenta:size=352x288:rate=25",
-                                    "-t", "30", "-target", "pal-vcd", clip}),
+        QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                                              "color=c=magenta:size=352x288:rate=25", "-t", "30",
+                                                              "-target", "pal-vcd", clip}),
                  0);
     // Started as the program starts with a clip on its command line: the
     // window opens at the picture's size.
@@ -92,7 +92,8 @@ void TestPictureWayland::pictureFillsTheVideoArea()
         // Weston places a window at random: a big one may run past the
         // screen's edge.
         auto right = [&](const Shot &shot) {
-            const QSize seen = s.picture.boundedTo(QSize(screen.width() - shot.box.left(), screen.height() - shot.box.top()));
+            const QSize seen =
+                s.picture.boundedTo(QSize(screen.width() - shot.box.left(), screen.height() - shot.box.top()));
             return shot.framed && shot.filled > 0.99 && qAbs(shot.box.width() - seen.width()) <= 2 &&
                    qAbs(shot.box.height() - seen.height()) <= 2;
         };

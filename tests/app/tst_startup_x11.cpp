@@ -79,7 +79,8 @@ void TestStartupX11::commandLineClipPlays()
     QFETCH(int, signal);
     QDBusConnection bus = QDBusConnection::sessionBus();
     FakeScreenSaver saver;
-    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                               QDBusConnection::ExportAllSlots));
     QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
     auto mprisName = [&] { return bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value(); };
 
