@@ -7,9 +7,13 @@ namespace tavero {
 
 void MpvLog::print(const mpv_event_log_message &message)
 {
-    if (message.log_level > MPV_LOG_LEVEL_WARN || full_)
+    const QByteArray text = QByteArray(message.text).trimmed();
+    if (message.log_level > MPV_LOG_LEVEL_WARN || full_ || text.isEmpty())
         return;
-    const QByteArray line = QByteArray(message.text).trimmed();
+    // The module before the text, as mpv's own player shows it: "Playback
+    // open error" is about the sound device only with "[ao/alsa]" before it.
+    const QByteArray line =
+        qstrcmp(message.prefix, "cplayer") == 0 ? text : '[' + QByteArray(message.prefix) + "] " + text;
     // "ac-tex damaged at 17 14", "... at 4 15": one line to a reader.
     QByteArray shape;
     for (const char c : line) {
@@ -17,7 +21,7 @@ void MpvLog::print(const mpv_event_log_message &message)
         if (!digit || !shape.endsWith('#'))
             shape += digit ? '#' : c;
     }
-    if (line.isEmpty() || printed_.contains(shape))
+    if (printed_.contains(shape))
         return;
     if (printed_.size() == kMaxLines) {
         full_ = true;

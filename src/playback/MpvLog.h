@@ -1,7 +1,8 @@
 #pragma once
 // mpv's warnings and errors on standard error, "tavero-player: mpv: " and
-// mpv's line, so that a user who started the program from a terminal sees
-// why something failed.
+// mpv's line (with its module, "[ao/alsa]", unless it is the player core's),
+// so that a user who started the program from a terminal sees why something
+// failed.
 //
 // A damaged stream has mpv repeat itself many times a second: each line is
 // printed once for a medium (lines that differ only in their numbers count
