@@ -3,8 +3,9 @@
 #
 #   sudo scripts/check-deb.sh [build-folder]        (default: build)
 #
-# 1. builds the program and runs `cpack -G DEB` in the build folder, and
-#    shows the package's control data and file list;
+# 1. builds the program and runs `cpack -G DEB` in the build folder,
+#    shows the package's control data and file list, and has lintian check
+#    it (no errors, no warnings);
 # 2. makes a minimal Debian 12 (bookworm) with debootstrap in a scratch
 #    folder, copies the package in and installs it with apt-get, so its
 #    dependencies come from Debian's archive;
@@ -34,8 +35,8 @@ say() { printf '\n== %s\n' "$*"; }
 fail() { printf '\nFAILED: %s\n' "$*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || fail "run as root (debootstrap, chroot and mount need it)"
-for tool in cmake cpack dpkg-deb dpkg-shlibdeps file ffmpeg debootstrap findmnt; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install cmake dpkg-dev file ffmpeg debootstrap)"
+for tool in cmake cpack dpkg-deb dpkg-shlibdeps file ffmpeg debootstrap findmnt lintian; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install cmake dpkg-dev file ffmpeg debootstrap lintian)"
 done
 
 ROOT="${CHROOT_DIR:-$(mktemp -d /tmp/deb12.XXXXXX)}"
@@ -77,6 +78,12 @@ echo "$DEB"
 dpkg-deb -I "$DEB" | sed -n '/Package:/,$p'
 say "files"
 dpkg-deb -c "$DEB" | awk '{ l = $6; for (i = 7; i <= NF; i++) l = l " " $i; print substr($1, 1, 1), l }'
+say "lintian"
+lint_rc=0
+lint="$(lintian --fail-on error,warning "$DEB" 2>&1)" || lint_rc=$?
+printf '%s\n' "$lint" | grep -v 'root privileges' || true
+[ $lint_rc -eq 0 ] || fail "lintian found errors or warnings"
+echo "no errors, no warnings"
 
 if [ -z "${MIRROR:-}" ]; then
   MIRROR=http://deb.debian.org/debian

@@ -11,6 +11,8 @@ packages=(
   ffmpeg                       # the tests make their own media
   vcdimager                    # ... and their own Video CD images
   xvfb xauth                   # tests that look at real pixels
+  x11-utils                    # xwininfo: where the real program's window is
+  weston qt6-wayland           # the picture under a Wayland compositor
   libgl1-mesa-dri              # software OpenGL for those tests
   fonts-dejavu-core
   desktop-file-utils appstream # checks of the desktop integration files

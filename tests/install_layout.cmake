@@ -19,7 +19,8 @@ foreach(f tavero-player tavero-help THelp.hlp)
   endif()
 endforeach()
 foreach(f share/applications/org.tavero.Player.desktop share/metainfo/org.tavero.Player.metainfo.xml
-          share/man/man1/tavero-player.1 share/icons/hicolor/32x32/apps/org.tavero.Player.png
+          share/man/man1/tavero-player.1.gz share/doc/tavero-player/copyright
+          share/doc/tavero-player/changelog.gz share/icons/hicolor/32x32/apps/org.tavero.Player.png
           share/icons/hicolor/scalable/apps/org.tavero.Player.svg)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "${f} not installed")

@@ -1,5 +1,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/Form1.h"
+#include "app/QuitOnSignal.h"
+#include "app/X11Fallback.h"
 #include "platform/LinuxPlatform.h"
 #include "playback/MpvPlayer.h"
 
@@ -24,9 +26,12 @@ int main(int argc, char **argv)
     tavero::LinuxPlatform platform(arguments);
     auto *player = new tavero::MpvPlayer;
     player->setDiscTracks(platform.discTracks());
+    QObject::connect(player, &tavero::MpvPlayer::pictureUnavailable, player,
+                     [argv] { tavero::restartOnX11(argv); }, Qt::QueuedConnection);
     auto *form = new tavero::Form1(platform.seams(), player);
     form->setAttribute(Qt::WA_DeleteOnClose);
     new tavero::DesktopIntegration(form, tavero::DesktopIntegration::sessionBus());
+    const tavero::QuitOnSignal quitOnSignal(form, form->mnuExit);
     form->Form_Load();
     form->show();
     return app.exec();

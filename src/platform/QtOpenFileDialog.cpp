@@ -4,8 +4,34 @@
 
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QSettings>
 
 namespace tavero {
+
+namespace {
+
+// Qt's dialog keeps its history, last folder and looks in QtProject.conf in
+// the user's config folder; the program stores nothing between runs. Its
+// settings go to a folder that cannot exist, so that nothing is written;
+// the history is kept here for the run, and Qt keeps the last folder in
+// memory itself.
+QStringList &historyOfThisRun()
+{
+    static QStringList history;
+    return history;
+}
+
+void keepSettingsOutOfTheConfigFolder()
+{
+    static const bool done = [] {
+        for (QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(f, QSettings::UserScope, QStringLiteral("/dev/null"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+} // namespace
 
 void MaskFilterProxy::setMasks(const QString &masks)
 {
@@ -48,7 +74,11 @@ std::unique_ptr<QFileDialog> QtOpenFileDialog::createDialog(QWidget *owner, cons
                                                             int selectedFilter,
                                                             const QString &initialFolder)
 {
+    keepSettingsOutOfTheConfigFolder();
     auto dialog = std::make_unique<QFileDialog>(owner, title);
+    dialog->setHistory(historyOfThisRun());
+    QObject::connect(dialog.get(), &QDialog::finished, dialog.get(),
+                     [d = dialog.get()] { historyOfThisRun() = d->history().mid(d->history().size() - 5); });
     // The platform's native dialogs would read the masks out of the
     // descriptions; only Qt's own dialog lets the masks be ours.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);

@@ -151,7 +151,7 @@ void MpvPlayer::createMpv()
     set("gpu-hwdec-interop", "no");
     if (headless_)
         set("ao", "null");
-    mpv_request_log_messages(mpv_, "error");
+    mpv_request_log_messages(mpv_, "warn");
     discStreams_ = std::make_unique<MpvDiscStreams>(mpv_);
 
     mpv_observe_property(mpv_, 0, "time-pos", MPV_FORMAT_DOUBLE);
@@ -201,6 +201,7 @@ void MpvPlayer::buildInterface()
         glWindow_->setInputTarget(video_);
         connect(glWindow_, &MpvVideoWindow::renderContextReady, this,
                 [this] { mpv_set_property_string(mpv_, "vo", "libmpv"); });
+        connect(glWindow_, &MpvVideoWindow::cannotDraw, this, &MpvPlayer::pictureUnavailable);
     }
     video_->setObjectName(QStringLiteral("video"));
     video_->installEventFilter(this);
@@ -398,6 +399,7 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     // file is recognised by the playlist entry its start-file names.
     currentEntry_ = -1;
     lastLogError_.clear();
+    log_.newMedium();
     position_ = lastPlayedPosition_ = duration_ = 0;
     videoSize_ = QSize();
     displayWidth_ = displayHeight_ = 0;
@@ -580,7 +582,9 @@ void MpvPlayer::handleEvent(mpv_event *ev)
     switch (ev->event_id) {
     case MPV_EVENT_LOG_MESSAGE: {
         auto *msg = static_cast<mpv_event_log_message *>(ev->data);
-        lastLogError_ = QString::fromUtf8(msg->text).trimmed();
+        log_.print(*msg);
+        if (msg->log_level <= MPV_LOG_LEVEL_ERROR)
+            lastLogError_ = QString::fromUtf8(msg->text).trimmed();
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {

@@ -49,6 +49,7 @@
 // display (the offscreen or minimal platform), and a window otherwise.
 
 #include "playback/MediaPlayer.h"
+#include "playback/MpvLog.h"
 
 #include <QMap>
 #include <QPointer>
@@ -131,6 +132,10 @@ public:
     QMenu *contextMenu() const { return contextMenu_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
 
+signals:
+    // The picture cannot be shown on this display (see MpvVideoWindow).
+    void pictureUnavailable();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -182,6 +187,7 @@ private:
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;
     QString lastLogError_;
+    MpvLog log_;
 
     int playState_ = Closed;
     int readyState_ = NothingLoaded;

@@ -2,11 +2,13 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <mpv/client.h>
@@ -24,7 +26,8 @@ void *getProcAddress(void *ctx, const char *name)
 
 } // namespace
 
-MpvVideoWindow::MpvVideoWindow(mpv_handle *mpv) : mpv_(mpv)
+MpvVideoWindow::MpvVideoWindow(mpv_handle *mpv)
+    : mpv_(mpv), wayland_(QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
 {
     setObjectName(QStringLiteral("videoWindow"));
     setSurfaceType(QSurface::OpenGLSurface);
@@ -73,6 +76,7 @@ bool MpvVideoWindow::ensureRenderContext()
     offscreen_->create();
     if (!gl_->isValid() || !gl_->makeCurrent(offscreen_)) {
         qWarning("mpv: no OpenGL context; the video stays black");
+        emit cannotDraw();
         return false;
     }
     mpv_opengl_init_params init{&getProcAddress, gl_};
@@ -92,6 +96,8 @@ bool MpvVideoWindow::ensureRenderContext()
     gl_->doneCurrent();
     if (render_)
         emit renderContextReady();
+    else
+        emit cannotDraw();
     return render_ != nullptr;
 }
 
@@ -113,6 +119,8 @@ void MpvVideoWindow::takeFrame()
     if (maker_ || !render_)
         return;
     const bool visible = isExposed();
+    if (!visible && wayland_ && isVisible())
+        followTopLevel();
     if (!gl_->makeCurrent(visible ? static_cast<QSurface *>(this) : offscreen_))
         return;
     // Not every announcement is a frame (some come before the first one).
@@ -186,6 +194,7 @@ void MpvVideoWindow::render()
 
 void MpvVideoWindow::exposeEvent(QExposeEvent *)
 {
+    exposedThere_ = exposedThere_ || isExposed();
     ensureRenderContext();
     render();
 }
@@ -193,6 +202,10 @@ void MpvVideoWindow::exposeEvent(QExposeEvent *)
 bool MpvVideoWindow::event(QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::Show:
+        if (wayland_)
+            followTopLevel();
+        return QWindow::event(event);
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -203,6 +216,54 @@ bool MpvVideoWindow::event(QEvent *event)
     default:
         return QWindow::event(event);
     }
+}
+
+// Qt's Wayland plugin exposes a child window (a sub-surface) only when its
+// own geometry changes while its top-level is exposed, or on a configure of
+// the top-level after the first one. Ours is shown before its top-level's
+// first configure (the main window opens with it, as does the full-screen
+// window), so it would never be exposed and never drawn: once the
+// top-level is exposed, a move there and back has the plugin expose it.
+// Should a compositor still not let it be drawn, it says so.
+void MpvVideoWindow::followTopLevel()
+{
+    QWindow *top = this;
+    while (top->parent())
+        top = top->parent();
+    if (top == this || top == topLevel_)
+        return;
+    if (topLevel_)
+        topLevel_->removeEventFilter(this);
+    topLevel_ = top;
+    exposedThere_ = false;
+    top->installEventFilter(this);
+    if (top->isExposed())
+        askForExpose();
+}
+
+void MpvVideoWindow::askForExpose()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isExposed() || !isVisible())
+                return;
+            const QPoint at = position();
+            setPosition(at + QPoint(1, 0));
+            setPosition(at);
+            QTimer::singleShot(3000, this, [this] {
+                if (!exposedThere_ && isVisible() && topLevel_ && topLevel_->isExposed())
+                    emit cannotDraw();
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+bool MpvVideoWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == topLevel_ && event->type() == QEvent::Expose && topLevel_->isExposed() && !isExposed())
+        askForExpose();
+    return QWindow::eventFilter(watched, event);
 }
 
 void MpvVideoWindow::forwardMouse(QEvent *event)

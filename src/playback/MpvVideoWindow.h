@@ -52,10 +52,14 @@ public:
 signals:
     // mpv can send the video here now.
     void renderContextReady();
+    // No picture can be shown: no OpenGL here, or (under Wayland) the
+    // compositor never lets this window be drawn.
+    void cannotDraw();
 
 protected:
     void exposeEvent(QExposeEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Waits for the helper thread, if it is still there; says whether it was.
@@ -63,6 +67,8 @@ private:
     void renderHidden();
     void render();
     void forwardMouse(QEvent *event);
+    void followTopLevel();
+    void askForExpose();
     static void onRenderUpdate(void *self);
 
     mpv_handle *mpv_;
@@ -73,6 +79,11 @@ private:
     bool warmedUp_ = false;
     std::atomic<bool> framePending_{false};
     QPointer<QWidget> target_;
+    // Under Wayland: the top-level window whose surface holds ours, and
+    // whether ours has been exposed since it went there.
+    const bool wayland_;
+    QPointer<QWindow> topLevel_;
+    bool exposedThere_ = false;
 };
 
 } // namespace tavero

@@ -14,22 +14,6 @@
 using namespace tavero;
 using namespace tavero::test;
 
-// Stands in for the desktop's screensaver.
-class FakeScreenSaver : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
-public:
-    QList<uint> active;
-    uint next = 41;
-public slots:
-    uint Inhibit(const QString &, const QString &)
-    {
-        active << ++next;
-        return next;
-    }
-    void UnInhibit(uint cookie) { active.removeAll(cookie); }
-};
-
 // Collects PropertiesChanged signals seen from outside.
 class ChangeLog : public QObject {
     Q_OBJECT

@@ -1,19 +1,27 @@
 // The real program under an X server: a clip named on its command line
-// plays, the caption names it, and a decoded picture shows.
+// plays, the caption names it, and a decoded picture shows. SIGTERM,
+// SIGINT and SIGHUP close it as File > Exit does.
+#include "app/DesktopIntegration.h"
+#include "support/Fakes.h"
 #include "support/TestMedia.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
+using namespace tavero;
 using namespace tavero::test;
 
 class TestStartupX11 : public QObject {
     Q_OBJECT
 private slots:
+    void commandLineClipPlays_data();
     void commandLineClipPlays();
 };
 
@@ -58,8 +66,24 @@ static int colourfulPixels(const QRect &area)
     return count;
 }
 
+void TestStartupX11::commandLineClipPlays_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
 void TestStartupX11::commandLineClipPlays()
 {
+    QFETCH(int, signal);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    FakeScreenSaver saver;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                               QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    auto mprisName = [&] { return bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value(); };
+
     QTemporaryDir dir;
     // Blanks and capitals: one argument, played as it is, shown lower-cased.
     const QString clip = dir.filePath(QStringLiteral("My Holiday Clip.MPG"));
@@ -75,10 +99,17 @@ void TestStartupX11::commandLineClipPlays()
     QTRY_VERIFY_WITH_TIMEOUT(!(window = windowNamed(caption)).isEmpty(), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(colourfulPixels(windowNamed(caption)) > 2000, 30000);
     QCOMPARE(program.state(), QProcess::Running);
+    QTRY_COMPARE(saver.active.size(), 1);
+    QVERIFY(mprisName());
 
-    program.terminate();
-    if (!program.waitForFinished(10000))
-        program.kill();
+    ::kill(pid_t(program.processId()), signal);
+    QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QTRY_VERIFY(saver.active.isEmpty());
+    QVERIFY(!mprisName());
+    bus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
 }
 
 QTEST_MAIN(TestStartupX11)

@@ -13,11 +13,16 @@ using namespace tavero::test;
 class TestOpenDialog : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void menuAsksForItsFilters();
     void singleFileModeFollowsTheAnswer();
     void startFolderIsCdFolder();
     void eachFilterListsItsOwnMasks();
     void startFolderFallsBackToQts();
+    void nothingStoredBetweenRuns();
+
+private:
+    QTemporaryDir config_;   // the user's config folder
 };
 
 static const QList<QPair<QString, QString>> kFilters{
@@ -29,6 +34,11 @@ static const QList<QPair<QString, QString>> kFilters{
     {"All files (*.*)", "*.*"},
     {"Video CD images (*.cue;*.nrg;*.bin)", "*.cue;*.nrg;*.bin"},
 };
+
+void TestOpenDialog::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+}
 
 void TestOpenDialog::menuAsksForItsFilters()
 {
@@ -196,6 +206,22 @@ void TestOpenDialog::startFolderFallsBackToQts()
                                             tmp.path() + QStringLiteral("/gone"))
                  ->directory().absolutePath(),
              own);
+}
+
+void TestOpenDialog::nothingStoredBetweenRuns()
+{
+    // The user looks into a folder and cancels; the next dialog of the run
+    // offers that folder in its history, and no file holds it afterwards.
+    QTemporaryDir visited;
+    const QList<FileFilter> filters{{QStringLiteral("All files (*.*)"), QStringLiteral("*.*")}};
+    auto dialog = QtOpenFileDialog::createDialog(nullptr, QString(), filters, 0, visited.path());
+    dialog->show();
+    dialog->reject();
+    dialog.reset();
+    dialog = QtOpenFileDialog::createDialog(nullptr, QString(), filters, 0, QString());
+    QVERIFY2(dialog->history().contains(visited.path()), qPrintable(dialog->history().join(' ')));
+    dialog.reset();
+    QCOMPARE(QDir(config_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(TestOpenDialog)

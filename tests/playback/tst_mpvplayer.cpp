@@ -3,6 +3,7 @@
 #include "support/TestMedia.h"
 
 #include <QAbstractSlider>
+#include <QRandomGenerator>
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
@@ -26,6 +27,7 @@ private slots:
     void openFailures();
     void namesAreOnlyFiles();
     void brokenStream();
+    void complaintsOnStandardError();
     void viewOptionsShowTheirParts();
     void keysAndMouse();
     void destroyedWhilePlaying();
@@ -350,6 +352,47 @@ void TestMpvPlayer::brokenStream()
     QCOMPARE(player.ReadyState(), int(MediaPlayer::NothingLoaded));
     // The component is still usable.
     QVERIFY(player.Open(TestMedia::mpegClip(1.0)));
+}
+
+void TestMpvPlayer::complaintsOnStandardError()
+{
+    // A clip with garbage in it: the decoder complains about every frame.
+    QTemporaryDir tmp;
+    const QString damaged = tmp.filePath("damaged.mpg");
+    QFile in(TestMedia::mpegClip(4.0)), out(damaged);
+    QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+    QByteArray bytes = in.readAll();
+    QRandomGenerator rng(7);
+    for (qsizetype at = bytes.size() / 10; at + 256 < bytes.size(); at += 4096)
+        for (int i = 0; i < 256; ++i)
+            bytes[at + i] = char(rng.bounded(256));
+    out.write(bytes);
+    out.close();
+
+    // What a user who started the program from a terminal reads.
+    QTemporaryFile err;
+    QVERIFY(err.open());
+    std::fflush(stderr);
+    const int terminal = ::dup(2);
+    ::dup2(err.handle(), 2);
+    {
+        MpvPlayer player;
+        player.setSpeed(4);
+        Log log(player);
+        QVERIFY(!player.Open(TestMedia::randomBytes()));
+        QVERIFY(player.Open(damaged));
+        QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("end 0") || log.events.contains("error"), 20000);
+    }
+    std::fflush(stderr);
+    ::dup2(terminal, 2);
+    ::close(terminal);
+    QFile written(err.fileName());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(written.readAll()).split(QLatin1Char('\n'));
+    lines = lines.filter(QRegularExpression(QStringLiteral("^tavero-player: mpv: ")));
+    QVERIFY2(lines.contains("tavero-player: mpv: Failed to recognize file format."), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.size() > 2 && lines.size() <= 2 + MpvLog::kMaxLines, qPrintable(lines.join('\n')));
+    QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), lines.size());
 }
 
 void TestMpvPlayer::viewOptionsShowTheirParts()

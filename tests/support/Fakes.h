@@ -6,12 +6,29 @@
 #include "platform/Platform.h"
 
 #include <QMap>
+#include <QObject>
 #include <QSet>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 namespace tavero::test {
+
+// Stands in for the desktop's screensaver on a session bus.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    QList<uint> active;
+    uint next = 41;
+public slots:
+    uint Inhibit(const QString &, const QString &)
+    {
+        active << ++next;
+        return next;
+    }
+    void UnInhibit(uint cookie) { active.removeAll(cookie); }
+};
 
 struct ShownMessage {
     QString text;
