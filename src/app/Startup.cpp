@@ -76,11 +76,11 @@ void Form1::Form_Load()
 
     const QString text = seams_.program->argumentText();
     if (!text.isEmpty()) {
-        const QString discRoot = seams_.drives->rootOfTopFolder(text);
         if (seams_.files->findFile(text) == Lookup::Found) {
             state.SingleFileMode = true;
             PlayFile(text);
-        } else if (!discRoot.isEmpty() && joinPath(discRoot, QString()) == joinPath(CDDriveRoot(), QString())) {
+        } else if (const QString discRoot = seams_.drives->rootOfTopFolder(text);
+                   !discRoot.isEmpty() && joinPath(discRoot, QString()) == joinPath(CDDriveRoot(), QString())) {
             // The desktop offers a Video CD put into the drive by naming
             // the disc's top folder.
             mnuPlayVCD_Click();

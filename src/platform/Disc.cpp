@@ -74,7 +74,7 @@ bool Disc::firstTrackReadable()
     if (first < 0)
         return false;
     auto track = std::make_shared<DiscTrack>();
-    track->disc = std::shared_ptr<Disc>(this, [](Disc *) {});   // borrowed for this look only
+    track->disc = shared_from_this();
     track->entry = tree_.entries[std::size_t(first)];
     DiscTrackReader reader(track);
     std::vector<char> data(std::size_t(kPackSearchSectors) * kForm2Bytes);

@@ -13,7 +13,7 @@
 
 namespace tavero {
 
-class Disc {
+class Disc : public std::enable_shared_from_this<Disc> {
 public:
     // Opens a drive or an image and reads its directory. `notAnImage` is
     // set for a file that holds no disc at all.

@@ -159,9 +159,10 @@ std::unique_ptr<SectorSource> openRawImage(const QString &path, QString *error, 
 // but reads as if they were raw 2352-byte ones.
 bool sheetFiles(const QString &path, bool toc, QStringList *names, bool *sectors2336, QString *error)
 {
+    const QString notOne = toc ? QStringLiteral("it is not a table of contents") : QStringLiteral("it is not a cue sheet");
     QFile f(path);
     if (f.size() > kMaxSheetBytes || !f.open(QIODevice::ReadOnly)) {
-        *error = toc ? QStringLiteral("it is not a table of contents") : QStringLiteral("it is not a cue sheet");
+        *error = notOne;
         return false;
     }
     const QByteArray text = f.readAll();
@@ -180,7 +181,7 @@ bool sheetFiles(const QString &path, bool toc, QStringList *names, bool *sectors
             names->append(m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
     }
     if (text.contains('\0') || !tracks || names->isEmpty()) {
-        *error = toc ? QStringLiteral("it is not a table of contents") : QStringLiteral("it is not a cue sheet");
+        *error = notOne;
         return false;
     }
     return true;

@@ -32,7 +32,6 @@ public:
     static constexpr int kParamOverflow = 268;         // MCIERR_PARAM_OVERFLOW
     static constexpr int kDeviceNotReady = 276;        // MCIERR_DEVICE_NOT_READY
     static constexpr int kDuplicateAlias = 289;        // MCIERR_DUPLICATE_ALIAS
-    static constexpr int kDeviceNotInstalled = 306;    // MCIERR_DEVICE_NOT_INSTALLED
 
     explicit LinuxCdAudioDevice(std::shared_ptr<LinuxCdDrives> drives = std::make_shared<LinuxCdDrives>(),
                                 StatusQuery query = &LinuxCdAudioDevice::queryDriveStatus);
