@@ -120,9 +120,8 @@ struct FormRig {
         platform.cdAudio.setDisc(true);
     }
 
-    // A Video CD of `tracks` files in the drive, listed the way the track
-    // scan lists it (so a scan that runs later finds nothing to change),
-    // without running the scan. The files hold `source`'s bytes, if given.
+    // A Video CD of `tracks` files put into the drive and scanned by the
+    // window. The files hold `source`'s bytes, if given.
     void insertDisc(int tracks, const QString &source = QString())
     {
         QStringList names;
@@ -130,15 +129,7 @@ struct FormRig {
             names << QStringLiteral("AVSEQ%1.DAT").arg(k, 2, 10, QLatin1Char('0'));
         disc.addFiles(QStringLiteral("Mpegav"), names, "RIFF", source);
         addDrive(disc.path());
-        form->setCDDriveRoot(disc.root());
-        form->state.CDFolder = disc.path(QStringLiteral("Mpegav"));
-        form->File1.setPattern(QStringLiteral("*.dat;*.mpg;*.mpeg"));
-        form->File1.setPath(form->state.CDFolder);
-        form->state.TrackFolder = form->File1.Path();
-        form->state.TrackCount = std::int16_t(tracks);
-        form->state.DiscPresent = true;
-        for (int i = 0; i < Form1::kSlots && i < tracks; ++i)
-            form->Lbl1[i]->setEnabled(true);
+        scan();
     }
 
     // The drive found and the track list scanned, as at start-up.
@@ -148,14 +139,11 @@ struct FormRig {
         form->LoadTrackList();
     }
 
-    QString track(int k) const { return form->state.TrackFolder + QLatin1Char('/') + form->File1.List(k); }
+    // Track k (from 0) as the window lists it.
+    QString track(int k) const { return form->File1.Path() + QLatin1Char('/') + form->File1.List(k); }
 
-    // Plays track k the way a track slot does.
-    void playTrack(int k)
-    {
-        form->state.SingleFileMode = false;
-        form->PlayFile(track(k));
-    }
+    // Plays track k (below 9) the way a press on its slot does.
+    void playTrack(int k) { form->Cmd1_MouseDown(k, 1, 0, 0, 0); }
 
     // Slots whose label carries the playing-track marker.
     QList<int> marked() const

@@ -1,0 +1,92 @@
+// The real program under an X server with a session bus: a clip named on its command line
+// plays, the desktop steers it over MPRIS and the screensaver is kept away while it plays;
+// SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it as File > Exit does.
+#include "app/DesktopIntegration.h"
+#include "support/Fakes.h"
+#include "support/TestMedia.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QtTest>
+#include <csignal>
+
+using namespace tavero;
+using namespace tavero::test;
+
+class TestProgramX11 : public QObject {
+    Q_OBJECT
+private slots:
+    void clipOnTheCommandLine();
+};
+
+namespace {
+
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2"), kPlayer = kRoot + QStringLiteral(".Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+QDBusMessage call(const QString &iface, const QString &method, const QVariantList &args = {})
+{
+    QDBusMessage m = QDBusMessage::createMethodCall(DesktopIntegration::kServiceName, DesktopIntegration::kObjectPath,
+                                                    iface, method);
+    m.setArguments(args);
+    return m;
+}
+
+QVariant get(const QString &name, const QString &iface = kPlayer)
+{
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call(kProperties, "Get", {iface, name}));
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+} // namespace
+
+void TestProgramX11::clipOnTheCommandLine()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    FakeScreenSaver saver;
+    QVERIFY(bus.registerObject("/org/freedesktop/ScreenSaver", &saver, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService("org.freedesktop.ScreenSaver"));
+    QTemporaryDir dir;
+    // Blanks and capitals: one argument, shown lower-cased and alone in the caption.
+    const QString clip = dir.filePath("My Holiday Clip.MPG");
+    QVERIFY(QFile::copy(TestMedia::mpegClip(20.0), clip));
+    const QStringList findWindow{"-c", "xwininfo -name \"$0\" >/dev/null 2>&1", "Tavero : " + clip.toLower()};
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, 0}) {   // 0: Quit over MPRIS
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(TAVERO_PROGRAM_DIR "/tavero-player", {clip});
+        QVERIFY(program.waitForStarted(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("sh", findWindow), 0, 30000);
+        QTRY_COMPARE(saver.active.size(), 1);
+        QVERIFY(bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value());
+        QCOMPARE(get("Identity", kRoot).toString(), QStringLiteral("Tavero Player"));
+        QVERIFY(get("DesktopEntry", kRoot) == QStringLiteral("org.tavero.Player") && get("CanQuit", kRoot).toBool());
+        QCOMPARE(qdbus_cast<QVariantMap>(get("Metadata"))["xesam:url"].toUrl(), QUrl::fromLocalFile(clip));
+        // The bus steers through the menus: bus, menus (CanPause) and screensaver agree.
+        for (const auto &[command, now] : {std::pair{"PlayPause", "Paused"}, {"PlayPause", "Playing"},
+                                           {"Stop", "Stopped"}, {"Play", "Playing"}}) {
+            QCOMPARE(bus.call(call(kPlayer, command)).type(), QDBusMessage::ReplyMessage);
+            QTRY_COMPARE_WITH_TIMEOUT(get("PlaybackStatus").toString(), now, 10000);
+            QCOMPARE(get("CanPause").toBool(), QLatin1String(now) == "Playing");
+            QTRY_COMPARE(saver.active.size(), QLatin1String(now) == "Playing" ? 1 : 0);
+            if (QLatin1String(now) != "Paused")
+                continue;
+            // Paused, the bus moves the position (to a key frame: they are
+            // 0.6 s apart in this clip).
+            const qlonglong before = get("Position").toLongLong();
+            bus.call(call(kPlayer, "Seek", {qlonglong(5'000'000)}));
+            QTRY_VERIFY_WITH_TIMEOUT(qAbs(get("Position").toLongLong() - before - 5'000'000) < 700'000, 10000);
+        }
+        bus.call(call(kProperties, "Set", {kPlayer, "LoopStatus", QVariant::fromValue(QDBusVariant("Track"))}));
+        QCOMPARE(get("LoopStatus").toString(), QStringLiteral("Track"));
+        signal ? void(::kill(pid_t(program.processId()), signal)) : void(bus.send(call(kRoot, "Quit")));
+        QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 10000);
+        QVERIFY(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
+        QTRY_VERIFY(saver.active.isEmpty());
+        QVERIFY(!bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value());
+    }
+}
+
+QTEST_MAIN(TestProgramX11)
+#include "tst_program_x11.moc"

@@ -1,0 +1,359 @@
+// Video CDs through the window: over the fake seams, and as real images with the
+// real component (headless) and Linux drive layer on a machine made of files.
+#include "platform/LinuxCdDevice.h"
+#include "support/FormRig.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
+#include <QtEndian>
+#include <linux/cdrom.h>
+
+using namespace tavero;
+using namespace tavero::test;
+
+namespace {
+
+const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
+
+// Files on the disc: "FOLDER/NAME", "NAME" at its top, "FOLDER/" an empty folder ("/" none).
+void put(test::Disc &disc, const QStringList &files, const QByteArray &bytes = "data")
+{
+    for (const QString &f : files)
+        disc.addFiles(f.section('/', 0, -2), f.endsWith('/') ? QStringList() : QStringList{f.section('/', -1)},
+                      bytes);
+}
+
+// Tracks `folder`AVSEQnn.DAT, nn from `from` to `to`.
+QStringList seq(const QString &folder, int to, int from = 1)
+{
+    QStringList out;
+    for (int k = from; k <= to; ++k)
+        out << folder + QStringLiteral("AVSEQ%1.DAT").arg(k, 2, 10, QLatin1Char('0'));
+    return out;
+}
+
+// The panel a scan builds for these tracks, as FormRig::slotStates shows it.
+QStringList panelOf(const QStringList &tracks)
+{
+    QStringList out = FormRig::emptySlots();
+    for (int i = 0; i < tracks.size() && i < Form1::kSlots; ++i)
+        out[i] = QStringLiteral("eY %1  : 0.0 MB ").arg(tracks[i].section('/', -1));
+    if (tracks.size() > Form1::kSlots)
+        out[9] = QStringLiteral("eY More tracks list ...");
+    return out;
+}
+
+// `prepare` sets the machine up before start-up and gives the command line.
+struct DiscRig {
+    test::Disc machine;
+    LinuxCdPaths paths{machine.path("sys"), machine.path("mountinfo"), machine.path("dev"), machine.path("links")};
+    CdDriveStatus drive{0, 0, CDS_NO_DISC};
+    std::shared_ptr<LinuxCdDrives> cd = std::make_shared<LinuxCdDrives>(paths);
+    LinuxCdAudioDevice audio{cd, [this](const QString &) { return drive; }};
+    LinuxDriveQuery query{cd};
+    LinuxDiscImages images{cd};
+    FormRig rig{{.real = true,
+                 .adjust = [this](Seams &s) { s.cdAudio = &audio; s.drives = &query; s.images = &images; }}};
+    Form1 &form = *rig.form;
+
+    explicit DiscRig(bool opticalDrive = false, std::function<QString(DiscRig &)> prepare = {})
+    {
+        mount({});
+        if (opticalDrive)
+            put(machine, {"sys/sr0/dev"}, "11:0\n");
+        rig.mpv->setDiscTracks(cd->tracks());
+        rig.mpv->setSpeed(4.0);
+        if (prepare)
+            rig.platform.program.arguments = prepare(*this);
+        form.Form_Load();
+    }
+    void mount(QByteArray more) { put(machine, {"dev/", "mountinfo"}, "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n" + more); }
+    QString track(int n, const QString &name = "MPEGAV/AVSEQ0%1.DAT") const { return form.CDDriveRoot() + name.arg(n); }
+    void waitPlaying(const QString &path)
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.component->PlayState(), int(MediaPlayer::Playing), 15000);
+        QCOMPARE(form.windowTitle(), captionFor(path));
+    }
+    // The image as the kernel mounts it for sr0: lower-case names, tracks that read as garbage.
+    QString mountDisc()
+    {
+        put(machine, {"media/TESTVCD/vcd/", "media/TESTVCD/mpegav/avseq01.dat", "media/TESTVCD/mpegav/avseq02.dat"},
+            QByteArray(800000, '\x5A'));
+        mount("101 1 11:0 / " + QFile::encodeName(machine.path("media/TESTVCD")) + " ro - iso9660 "
+              + QFile::encodeName(TestMedia::vcdImage("bin")) + " ro\n");
+        drive.status = CDS_DISC_OK;
+        return machine.path("media/TESTVCD");
+    }
+};
+
+} // namespace
+
+class TestVideoCd : public QObject {
+    Q_OBJECT
+private slots:
+    // What the scan lists, what the drive's answer to the disc check means, what
+    // Play Video CD plays or says, and which slots it turns on for the next scan to keep.
+    void scanAndPlay()
+    {
+        const QStringList three = seq("MPEGAV/", 3), lower{"mpegav/avseq01.dat", "mpegav/avseq02.dat"};
+        const QStringList mpeg{"MPEGAV/a.mpg", "MPEGAV/B.MPEG"}, extra{"MPEGAV/EXTRA.mpg", "MPEGAV/X.mpeg"};
+        const QString noDisc = "No CD is present in CD-Drive.", failed = "Error accessing CD. ", top = "AVSEQ01.DAT";
+        const QString inUse = "CD is already in use by some other application.";
+        const struct { QStringList files, tracks; QString message; int on, result = 0; QString reply = "true"; }
+        cases[] = {
+            {{"MPEGAV/"}, {}, kNoVideoCd, 0}, {seq("MPEGAV/", 1), seq("MPEGAV/", 1), "", 1},
+            {seq("MPEGAV/", 10), seq("MPEGAV/", 10), "", 10}, {seq("MPEGAV/", 11), seq("MPEGAV/", 11), "", 10},
+            {lower, lower, "", 2}, {seq("MPEGSAV/", 3) + seq("OTHER/", 5), seq("MPEGSAV/", 3), "", 3},
+            {mpeg + QStringList{"MPEGAV/c.avi", "MPEGAV/d.txt", "MPEGAV/.hidden.dat"}, mpeg, kNoVideoCd, 0},
+            {three + extra, three + extra, "", 3}, {{top, "clip.mpg", "readme.txt"}, {top, "clip.mpg"}, kNoVideoCd, 10},
+            {three, three, "", 3, 0, "TRUE"}, {three, three, "", 3, 0, "-1"},
+            {three, three, "", 3, 0, QStringLiteral("true") + QChar(0) + "junk"}, {{"/"}, {}, kNoVideoCd, 10},
+            {three, {}, noDisc, 0, 0, "false"}, {three, {}, noDisc, 0, 0, "False"}, {three, {}, noDisc, 0, 0, "0"},
+            {three, {}, failed + "maybe", 0, 0, "maybe"}, {three, {}, failed, 0, 0, ""}, {three, {}, failed, 0, 5, ""},
+            {three, {}, failed + "The drive is not ready.", 0, 289, "The drive is not ready."},
+            {three, {}, inUse, 0, 263, ""}, {three, {}, inUse, 0, 263, "whatever"}};
+        for (const auto &c : cases) {
+            FormRig rig({.cdDrive = true});
+            put(rig.disc, c.files);
+            if (!c.files[0].contains('/'))   // a drive error there counts as no such folder
+                rig.platform.files.probeErrors.insert(rig.disc.root() + "Mpegsav");
+            rig.scan();
+            rig.platform.cdAudio.statusResult = c.result;
+            rig.platform.cdAudio.statusReply = c.reply;
+            rig.form->Timer1_Timer();
+            QCOMPARE(rig.slotStates(), panelOf(c.tracks));
+            rig.form->mnuPlayVCD_Click();
+            QCOMPARE(rig.messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
+            QCOMPARE(rig.enabledLabels(), c.on);
+            QCOMPARE(rig.opened(), c.message.isEmpty() ? QStringList{rig.disc.path(c.tracks[0])} : QStringList());
+            const QStringList left = rig.slotStates();
+            rig.form->LoadTrackList();
+            QCOMPARE(rig.slotStates(), left);
+        }
+    }
+
+    // With only a hard disk the menu item says there is no CD drive, and nothing is
+    // scanned. A steady disc's folder is read once per idle scan, and nothing rebuilt.
+    void idleScan()
+    {
+        FormRig rig;
+        rig.platform.drives.add("sda1", QDir::tempPath(), 3);
+        rig.scan();
+        rig.form->mnuPlayVCD_Click();
+        QVERIFY(rig.form->mnuPlayVCD->text() == "No CD-Drive found..." && rig.platform.files.probes.isEmpty());
+        const QStringList files = seq(rig.disc.path("Mpegav/"), 5);
+        rig.platform.files.sizes = {{files[0], 12582912}, {files[1], 1000000}, {files[2], 262144},
+                                    {files[3], 4700000000}};   // 0.25 MB exactly, a DVD's worth
+        rig.platform.files.sizeErrors.insert(files[4]);
+        rig.insertDisc(5);
+        const qsizetype listings = rig.platform.files.listings.size(), sizes = rig.platform.files.sizeQueries.size();
+        rig.form->Timer1_Timer();
+        QVERIFY(rig.platform.files.listings.size() == listings + 1 && rig.platform.files.sizeQueries.size() == sizes);
+        put(rig.disc, {"Mpegav/AVSEQ06.DAT"});
+        rig.form->Timer1_Timer();
+        QStringList panel{"eY AVSEQ01.DAT  : 12.0 MB ", "eY AVSEQ02.DAT  : 1.0 MB ", "eY AVSEQ03.DAT  : 0.3 MB ",
+                          "eY AVSEQ04.DAT  : 4482.3 MB ", "eY AVSEQ05.DAT ", "eY AVSEQ06.DAT  : 0.0 MB "};
+        QCOMPARE(rig.slotStates().mid(0, 6), panel);
+        // Unreadable: nothing on the panel can be trusted, but only Play Video CD says so.
+        rig.playTrack(2);
+        rig.form->mnuStop_Click();
+        rig.platform.files.failAllProbes = true;
+        rig.form->Timer1_Timer();
+        QCOMPARE(rig.slotStates(), panel.replaceInStrings("eY ", "-F ") + FormRig::emptySlots().mid(6));
+        QVERIFY(rig.component->ReadyState() == MediaPlayer::NothingLoaded && rig.messages().isEmpty());
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.messages(), QStringList{"Error : Device not ready"});
+    }
+
+    // A slot's button rises over the label of a track not playing and sinks elsewhere;
+    // any mouse button on it plays the track, a click on the label nothing.
+    void slotButtons()
+    {
+        FormRig rig({.cdDrive = true});
+        Form1 &form = *rig.form;
+        put(rig.disc, seq("MPEGAV/", 3));
+        rig.scan();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto moveOver = [](QWidget *w, QPoint p = {2, 2}) {
+            QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, {}, {});
+            QApplication::sendEvent(w, &move);
+        };
+        const auto up = [&](int slot) { return form.Cmd1[slot]->isVisible(); };
+        const QPoint gap(1, (form.Frame1->geometry().bottom() + form.WMP1->geometry().top()) / 2);
+        const std::function<void()> elsewhere[] = {
+            [&] { moveOver(form.Lbl1[2]); }, [&] { moveOver(form.Frame1, QPoint(4, form.Frame1->height() / 2)); },
+            [&] { moveOver(form.client, gap); }, [&] { emit form.WMP1->MouseMove(0, 0, 300.0f, 300.0f); },
+            [&] { moveOver(form.Lbl1[6]); }};
+        for (const auto &moveOn : elsewhere) {
+            moveOver(form.Lbl1[1]);
+            QVERIFY(up(1));
+            moveOn();
+            QVERIFY(!up(1) && !up(6));
+        }
+        for (auto [slot, button] : {std::pair{1, Qt::RightButton}, std::pair{0, Qt::LeftButton}}) {
+            moveOver(form.Lbl1[slot]);
+            QTest::mouseClick(form.Cmd1[slot], button);
+            moveOver(form.Lbl1[slot]);
+            QVERIFY(!up(slot) && rig.marked() == QList<int>{slot} && rig.opened().value(1 - slot) == rig.track(slot));
+        }
+        QTest::mouseClick(form.Lbl1[0], Qt::LeftButton);
+        QCOMPARE(rig.opened().size(), 2);
+    }
+
+    // The last slot stops the track and lists the tracks from the tenth on, in a
+    // window that keeps its least size; what is chosen there plays.
+    void moreTracks()
+    {
+        const QKeyCombination ok = Qt::ALT | Qt::Key_O, doubleClick;
+        const struct { int tracks, row; QKeyCombination close; int plays; } cases[] = {   // plays 0: none
+            {12, 1, ok, 11}, {12, -1, ok, 0}, {12, 2, Qt::Key_Return, 12}, {12, 1, Qt::ALT | Qt::Key_C, 0},
+            {12, 1, Qt::Key_Escape, 0}, {12, 0, doubleClick, 10}, {10, 0, ok, 10}};
+        for (const auto &c : cases) {
+            FormRig rig;
+            rig.insertDisc(c.tracks);
+            rig.form->mnuPlayVCD_Click();
+            QStringList shown;
+            whenModal([&](Form2 *w) {
+                shown << w->windowTitle();
+                for (int i = 0; i < w->List1->count(); ++i)
+                    shown << w->List1->item(i)->text();
+                QCOMPARE(rig.component->PlayState(), int(MediaPlayer::Stopped));
+                rig.player->raiseError("stopped");   // the stop's own complaint goes unsaid
+                const QSize before = w->size();
+                w->setMinimumSize(1, 1);
+                w->resize(60, 100);
+                QTRY_VERIFY(w->size() != before && w->size() != QSize(60, 100));
+                QVERIFY(w->OuterWidth() >= Form2::kMinOuterWidth && w->OuterHeight() >= Form2::kMinOuterHeight);
+                w->List1->setCurrentRow(c.row);
+                w->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(w));
+                if (c.close != doubleClick) {
+                    QTest::keyClick(w->List1, c.close.key(), c.close.keyboardModifiers());
+                } else {
+                    const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
+                    QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+                }
+                QTRY_VERIFY(!w->isVisible());   // an access key clicks its button a moment later
+            });
+            rig.form->Cmd1_MouseDown(9, 1, 0, 0, 0);
+            QCOMPARE(shown, QStringList{QStringLiteral("More Tracks Found : %1 ").arg(c.tracks - 9)}
+                                + seq("", c.tracks, 10));
+            QVERIFY(!rig.form->form2() && rig.messages().isEmpty() && rig.borders() == QStringList{"9"});
+            QCOMPARE(rig.opened().mid(1), seq(rig.disc.path("Mpegav/"), c.plays, qMax(c.plays, 1)));
+        }
+    }
+
+    // An image from any route plays like a disc, to its last track; another
+    // swaps it; Close takes it out, and with no optical drive there is no disc.
+    void imageFromEveryRoute()
+    {
+        for (const QString route : {"command line", "drop", "open dialog", "recent list"}) {
+            const QString image = TestMedia::vcdImage(route == "drop" ? "cue" : route == "open dialog" ? "bin" : "nrg");
+            DiscRig d(false, [&](DiscRig &) { return route == "command line" ? image : QString(); });
+            QMimeData drop;
+            drop.setUrls({QUrl::fromLocalFile(image)});
+            if (route == "drop")
+                d.form.Form_OLEDragDrop(&drop);
+            d.rig.platform.openDialog.answer = image;
+            if (route == "open dialog")
+                d.form.mnuOpen->trigger();
+            if (route == "recent list") {
+                d.form.UpdateRecentFiles(image);
+                d.form.mnuRecent_Click(0);
+            }
+            d.waitPlaying(d.track(1));
+            // The sizes are what plays: 2,324 bytes a sector, not the 2,048 the directory counts.
+            const QStringList panel{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
+            QVERIFY(d.rig.slotStates().mid(0, 3) == panel && d.rig.borders() == QStringList{"0"}
+                    && d.form.Drive1.List(0) == "disc-image TESTVCD");
+            QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
+            QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2)), 15000);
+            QCOMPARE(d.rig.borders(), QStringList{"1"});
+            QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
+            d.form.PlayFile(TestMedia::vcdImage("2336"));
+            d.waitPlaying(d.track(1));
+            QVERIFY(d.form.Drive1.List(0) == "disc-image T2336" && d.rig.enabledLabels() == 1);
+            const QDir laid(QFileInfo(d.form.CDDriveRoot()).canonicalFilePath() + "/..");
+            QCOMPARE(laid.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);   // the first image's went
+            d.form.mnuClose->trigger();
+            QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Closed));
+            QVERIFY(d.rig.slotStates() == FormRig::emptySlots() && d.form.Drive1.ListCount() == 0);
+            d.form.mnuPlayVCD_Click();
+            QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
+        }
+    }
+
+    // A damaged image is named in the message, and the window stays usable.
+    void damagedImages()
+    {
+        DiscRig d;
+        put(d.machine, {"gone.cue"}, "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
+        d.form.PlayFile(d.machine.path("gone.cue"));
+        QCOMPARE(d.rig.messages(), QStringList{"Error : Cannot open \"" + d.machine.path("gone.cue")
+                                               + "\": the cue sheet names \"gone.bin\", which cannot be found."});
+        stillPlaysAGoodFile(d.rig);
+        // Cut short under a track that runs on: it plays to the cut, then breaks off.
+        QFile bin(TestMedia::vcdImage("bin"));
+        QVERIFY(bin.open(QIODevice::ReadOnly));
+        QByteArray image = bin.read(2352 * 520);
+        const qsizetype record = image.indexOf("AVSEQ01.DAT;1") - 33;
+        QVERIFY(record > 0);
+        qToLittleEndian<quint32>(800 * 2048, image.data() + record + 10);
+        put(d.machine, {"cut.bin"}, image);
+        d.form.mnuContinuousPlay->setChecked(false);
+        d.form.PlayFile(d.machine.path("cut.bin"));
+        d.waitPlaying(d.track(1));
+        QTRY_COMPARE_WITH_TIMEOUT(d.rig.messages().size(), 2, 15000);
+        const QString said = d.rig.messages()[1];
+        QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
+                     && said.endsWith(": the disc could not be read there."), qPrintable(said));
+        stillPlaysAGoodFile(d.rig);
+    }
+
+    // A disc the kernel mounted, named by its top folder as a desktop does, plays from the sectors.
+    void opticalDrive()
+    {
+        DiscRig m(true, &DiscRig::mountDisc);
+        m.waitPlaying(m.track(1, "mpegav/avseq0%1.dat"));
+        QCOMPARE(m.rig.enabledLabels(), 2);
+        m.rig.playTrack(1);
+        m.waitPlaying(m.track(2, "mpegav/avseq0%1.dat"));
+        m.form.mnuPause_Click();
+        QTRY_COMPARE(m.rig.component->PlayState(), int(MediaPlayer::Paused));
+        const double target = m.rig.component->CurrentPosition() < 1.0 ? 1.5 : 0.5;
+        m.rig.component->setCurrentPosition(target);
+        QTRY_VERIFY(qAbs(m.rig.component->CurrentPosition() - target) <= 0.05);   // within a frame or so
+        m.form.mnuRun_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(m.form.mnuOpen->isEnabled() && m.rig.messages().isEmpty(), 15000);
+        DiscRig other(true, [](DiscRig &r) { r.mountDisc(); return QDir::tempPath(); });
+        QCOMPARE(other.rig.messages(), QStringList{"Could not find the file '" + QDir::tempPath() + "' ...!"});
+        // A disc nobody mounted: read from the drive on a thread of its own.
+        DiscRig d(true);
+        const QString node = d.paths.devices + "/sr0";
+        QVERIFY(QFile::link(TestMedia::vcdImage("bin"), node));
+        d.drive.status = CDS_DISC_OK;
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+        d.form.mnuPlayVCD_Click();
+        d.waitPlaying(d.track(1));
+        QCOMPARE(d.form.Drive1.List(0), QStringLiteral("sr0 TESTVCD"));
+        d.form.mnuStop_Click();
+        QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Stopped));
+        QVERIFY(QFile::remove(node) && QFile::link(TestMedia::vcdImage("2336bin"), node));
+        d.drive.mediaChanged = true;
+        d.form.Timer1_Timer();
+        d.drive.mediaChanged = false;
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 1), 5000);
+        d.drive.status = CDS_NO_DISC;
+        d.form.Timer1_Timer();
+        QTRY_VERIFY(d.rig.component->PlayState() == MediaPlayer::Closed && d.rig.slotStates() == FormRig::emptySlots());
+        QVERIFY(!QFileInfo::exists(d.form.CDDriveRoot() + "MPEGAV") && d.rig.messages().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestVideoCd)
+#include "tst_video_cd.moc"
