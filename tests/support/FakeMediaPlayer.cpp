@@ -37,18 +37,6 @@ void FakeMediaPlayer::setViewOption(int id, bool on)
     viewOptions[id] = on;
 }
 
-void FakeMediaPlayer::setStartOption(int id, bool on)
-{
-    calls << QStringLiteral("setStartOption %1 %2").arg(id).arg(on);
-    startOptions[id] = on;
-}
-
-void FakeMediaPlayer::setStartOptionValue(int id, int value)
-{
-    calls << QStringLiteral("setStartOptionValue %1 %2").arg(id).arg(value);
-    startOptions[id] = value;
-}
-
 bool FakeMediaPlayer::Play(QString *error)
 {
     calls << QStringLiteral("Play");

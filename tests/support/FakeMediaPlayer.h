@@ -27,8 +27,8 @@ public:
     void setAutoSize(bool on) override;
     bool ViewOption(int id) const override { return viewOptions.value(id, false); }
     void setViewOption(int id, bool on) override;
-    void setStartOption(int id, bool on) override;
-    void setStartOptionValue(int id, int value) override;
+    void setStartOption(int, bool) override {}
+    void setStartOptionValue(int, int) override {}
     bool Play(QString *error = nullptr) override;
     bool Pause(QString *error = nullptr) override;
     bool Stop(QString *error = nullptr) override;
@@ -51,7 +51,6 @@ public:
     QString errorDescription;
     bool autoSize = false;
     QMap<int, bool> viewOptions;
-    QMap<int, int> startOptions;
     QStringList calls;              // "Open /a.mpg", "Stop", "setViewOption 26 1", ...
     QString openError;              // non-empty: Open fails with it
     bool playFails = false;

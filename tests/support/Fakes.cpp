@@ -7,8 +7,6 @@ namespace tavero::test {
 void FakeMessageBoxes::show(const QString &text, MessageIcon icon, const QString &title)
 {
     shown.append({text, icon, title});
-    if (onShow)
-        onShow();
 }
 
 QStringList FakeMessageBoxes::texts() const
@@ -31,20 +29,16 @@ void FakeEventPump::processEvents()
 int FakeCdAudio::sendCommand(const QString &command, QString *reply, int capacity)
 {
     commands << command;
-    capacities << capacity;
     if (command == QLatin1String("status cd media present")) {
         if (reply && capacity > 0)
             *reply = statusReply.left(capacity);
         return statusResult;
     }
-    if (command.startsWith(QLatin1String("open ")))
-        return openResult;
     return 0;
 }
 
 QStringList FakeDrives::drives()
 {
-    ++refreshes;
     return entries;
 }
 
@@ -55,7 +49,6 @@ QString FakeDrives::driveRoot(const QString &entry)
 
 int FakeDrives::driveType(const QString &root)
 {
-    typeQueries << root;
     return types.value(root, 3);
 }
 
@@ -69,7 +62,6 @@ void FakeDrives::add(const QString &entry, const QString &root, int type)
 
 Lookup FakeFileSystem::findFile(const QString &path)
 {
-    lookups << path;
     return real_.findFile(path);
 }
 
@@ -118,8 +110,6 @@ bool FakeLauncher::startDetached(const QString &program, const QStringList &argu
     starts.append({program, arguments, now ? now() : 0.0});
     return result;
 }
-
-FakePlatform::FakePlatform() = default;
 
 Seams FakePlatform::seams()
 {

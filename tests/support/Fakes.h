@@ -30,17 +30,12 @@ public slots:
     void UnInhibit(uint cookie) { active.removeAll(cookie); }
 };
 
-struct ShownMessage {
-    QString text;
-    MessageIcon icon;
-    QString title;
-};
+struct ShownMessage { QString text; MessageIcon icon; QString title; };
 
 class FakeMessageBoxes : public MessageBoxes {
 public:
     void show(const QString &text, MessageIcon icon, const QString &title) override;
     QList<ShownMessage> shown;
-    std::function<void()> onShow;   // runs while the "modal box" is up
     QStringList texts() const;
 };
 
@@ -56,11 +51,9 @@ class FakeCdAudio : public CdAudioDevice {
 public:
     int sendCommand(const QString &command, QString *reply, int capacity) override;
     QStringList commands;
-    QList<int> capacities;
     // Answer to "status cd media present".
     int statusResult = 0;
     QString statusReply = QStringLiteral("true");
-    int openResult = 0;
     void setDisc(bool present) { statusResult = 0; statusReply = present ? "true" : "false"; }
 };
 
@@ -74,8 +67,6 @@ public:
     QStringList entries;
     QMap<QString, QString> roots;   // entry -> root
     QMap<QString, int> types;       // root -> type
-    int refreshes = 0;
-    QStringList typeQueries;
 };
 
 // The real file system, with failures that tests can switch on and a log.
@@ -86,7 +77,7 @@ public:
     FileListing listFiles(const QString &folder, const QString &masks) override;
     std::optional<qint64> fileSize(const QString &path) override;
 
-    QStringList probes, lookups, listings, sizeQueries;
+    QStringList probes, listings, sizeQueries;
     QSet<QString> probeErrors;      // paths whose probe fails with an error
     bool failAllProbes = false;
     QSet<QString> sizeErrors;       // paths whose size cannot be read
@@ -110,11 +101,7 @@ public:
 class FakeLauncher : public ProcessLauncher {
 public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
-    struct Start {
-        QString program;
-        QStringList arguments;
-        double at;
-    };
+    struct Start { QString program; QStringList arguments; double at; };
     QList<Start> starts;
     bool result = true;
     std::function<double()> now;
@@ -138,7 +125,6 @@ public:
 
 class FakePlatform {
 public:
-    FakePlatform();
     Seams seams();
 
     FakeMessageBoxes messages;

@@ -63,13 +63,8 @@ public:
 
     void clear()
     {
-        QDir top(dir_.path());
-        for (const QFileInfo &info : top.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-            if (info.isDir())
-                QDir(info.filePath()).removeRecursively();
-            else
-                QFile::remove(info.filePath());
-        }
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
     }
 
 private:
@@ -172,17 +167,10 @@ struct FormRig {
         for (int i = 0; i < Form1::kSlots; ++i) {
             const TrackLabel *l = form->Lbl1[i];
             const TrackButton *b = form->Cmd1[i];
-            QString s = l->isEnabled() ? QStringLiteral("e") : QStringLiteral("-");
-            if (l->BackColor() != b->BackColor())
-                s += QStringLiteral("?");
-            else if (l->BackColor() == kColorYellow)
-                s += QStringLiteral("Y");
-            else if (l->BackColor() == kColorButtonFace)
-                s += QStringLiteral("F");
-            else
-                s += QStringLiteral("#");
-            s += l->toolTip() == b->toolTip() ? l->toolTip() : QStringLiteral("MISMATCH");
-            out << s;
+            const auto c = l->BackColor();
+            out << QString(l->isEnabled() ? "e" : "-") +
+                       (c != b->BackColor() ? "?" : c == kColorYellow ? "Y" : c == kColorButtonFace ? "F" : "#") +
+                       (l->toolTip() == b->toolTip() ? l->toolTip() : QStringLiteral("MISMATCH"));
         }
         return out;
     }
@@ -190,10 +178,7 @@ struct FormRig {
 
     int enabledLabels() const
     {
-        int n = 0;
-        for (TrackLabel *l : form->Lbl1)
-            n += l->isEnabled() ? 1 : 0;
-        return n;
+        return int(std::count_if(form->Lbl1.begin(), form->Lbl1.end(), [](auto *l) { return l->isEnabled(); }));
     }
 
     // Paths the fake component was asked to open.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <functional>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -13,28 +14,45 @@ namespace tavero::test {
 
 namespace {
 
-bool runFfmpeg(const QStringList &args, const QString &out)
+bool run(const QString &program, const QStringList &args, const QString &folder = QString())
 {
-    // Write to a private name and rename, so parallel tests never see a
-    // half-written clip.
-    const QString tmp = out + QStringLiteral(".%1.part.mpg").arg(QCoreApplication::applicationPid());
     QProcess p;
-    QStringList all{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                    QStringLiteral("-y")};
-    all << args << tmp;
-    p.start(QStringLiteral("ffmpeg"), all);
-    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
-        qWarning("ffmpeg failed: %s", p.readAllStandardError().constData());
-        QFile::remove(tmp);
+    p.setWorkingDirectory(folder);
+    p.start(program, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
         return false;
     }
-    QFile::remove(out);
-    return QFile::rename(tmp, out) || QFile::exists(out);
+    return true;
 }
 
-QString cached(const QString &name)
+// The file `name` in the media folder, made by `make` (which writes the
+// path it is given) the first time. It is made under a private name and
+// renamed: test programs run in parallel and must never see half a file.
+QString once(const QString &name, const std::function<bool(const QString &)> &make)
 {
-    return QDir(TestMedia::dir()).filePath(name);
+    const QString out = QDir(TestMedia::dir()).filePath(name);
+    if (QFile::exists(out))
+        return out;
+    const QString tmp = out + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+    if (make(tmp))
+        QFile::rename(tmp, out);
+    QFile::remove(tmp);
+    return out;
+}
+
+QString ffmpeg(const QString &name, const QString &args)
+{
+    return once(name, [&](const QString &tmp) {
+        return run(QStringLiteral("ffmpeg"),
+                   QStringLiteral("-hide_banner -loglevel error -y ").append(args).split(' ') << tmp);
+    });
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }
 
 } // namespace
@@ -51,103 +69,54 @@ QString TestMedia::dir()
 
 QString TestMedia::mpegClip(double seconds)
 {
-    const QString out = cached(QStringLiteral("clip-%1s.mpg").arg(seconds));
-    if (QFile::exists(out))
-        return out;
-    const QString t = QString::number(seconds);
-    runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-               QStringLiteral("testsrc=size=352x288:rate=25"), QStringLiteral("-f"),
-               QStringLiteral("lavfi"), QStringLiteral("-i"),
-               QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"), t,
-               QStringLiteral("-target"), QStringLiteral("pal-vcd")},
-              out);
-    return out;
+    return ffmpeg(QStringLiteral("clip-%1s.mpg").arg(seconds),
+                  QStringLiteral("-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i "
+                                 "sine=frequency=440:sample_rate=44100 -t %1 -target pal-vcd")
+                      .arg(seconds));
 }
 
 QString TestMedia::vcdTrack(double seconds)
 {
-    const QString out = cached(QStringLiteral("avseq-%1s.dat").arg(seconds));
-    if (!QFile::exists(out))
-        writeVcdTrack(mpegClip(seconds), out);
-    return out;
+    return once(QStringLiteral("avseq-%1s.dat").arg(seconds),
+                [&](const QString &tmp) { return writeVcdTrack(mpegClip(seconds), tmp); });
 }
 
 QString TestMedia::audioOnly(double seconds)
 {
-    const QString out = cached(QStringLiteral("tone-%1s.mp2").arg(seconds));
-    if (!QFile::exists(out))
-        runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                   QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"),
-                   QString::number(seconds), QStringLiteral("-c:a"), QStringLiteral("mp2"),
-                   QStringLiteral("-f"), QStringLiteral("mp2")},
-                  out);
-    return out;
+    return ffmpeg(QStringLiteral("tone-%1s.mp2").arg(seconds),
+                  QStringLiteral("-f lavfi -i sine=frequency=440:sample_rate=44100 -t %1 -c:a mp2 -f mp2")
+                      .arg(seconds));
 }
 
 QString TestMedia::randomBytes()
 {
-    const QString out = cached(QStringLiteral("random.mpg"));
-    if (!QFile::exists(out)) {
-        QSaveFile f(out);
-        if (f.open(QIODevice::WriteOnly)) {
-            QRandomGenerator rng(12345);
-            QByteArray bytes(64 * 1024, Qt::Uninitialized);
-            for (char &c : bytes)
-                c = char(rng.bounded(256));
-            f.write(bytes);
-            f.commit();
-        }
-    }
-    return out;
+    return once(QStringLiteral("random.mpg"), [](const QString &tmp) {
+        QRandomGenerator rng(12345);
+        QByteArray bytes(64 * 1024, Qt::Uninitialized);
+        for (char &c : bytes)
+            c = char(rng.bounded(256));
+        return write(tmp, bytes);
+    });
 }
 
 QString TestMedia::emptyFile()
 {
-    const QString out = cached(QStringLiteral("empty.mpg"));
-    if (!QFile::exists(out)) {
-        QFile f(out);
-        (void)f.open(QIODevice::WriteOnly);
-    }
-    return out;
+    return once(QStringLiteral("empty.mpg"), [](const QString &tmp) { return write(tmp, {}); });
 }
 
 QString TestMedia::truncatedClip(double fraction)
 {
-    const QString out = cached(QStringLiteral("truncated-%1.mpg").arg(fraction));
-    if (!QFile::exists(out)) {
+    return once(QStringLiteral("truncated-%1.mpg").arg(fraction), [&](const QString &tmp) {
         QFile in(mpegClip(2.0));
-        if (in.open(QIODevice::ReadOnly)) {
-            QSaveFile f(out);
-            if (f.open(QIODevice::WriteOnly)) {
-                f.write(in.read(qint64(double(in.size()) * fraction)));
-                f.commit();
-            }
-        }
-    }
-    return out;
+        return in.open(QIODevice::ReadOnly) && write(tmp, in.read(qint64(double(in.size()) * fraction)));
+    });
 }
-
-namespace {
-
-bool run(const QString &program, const QStringList &args, const QString &folder)
-{
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(program, args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 QString TestMedia::vcdImage(const QString &kind)
 {
     const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"}};
-    const QString folder = cached(QStringLiteral("vcd"));
+    const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd"));
     const QString out = folder + QLatin1Char('/') + names.value(kind);
     if (QFile::exists(out))
         return out;
@@ -214,12 +183,7 @@ bool TestMedia::writeVcdTrack(const QString &mpegPath, const QString &datPath)
     header += QByteArray("\x00\x00\x00\x00\x00\x00\x11\x55\x58\x41\x01\x00\x00\x00\x00\x00", 16);
     header += "data";
     le32(quint32(body.size()));
-    QSaveFile out(datPath);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(header);
-    out.write(body);
-    return out.commit();
+    return write(datPath, header + body);
 }
 
 } // namespace tavero::test
