@@ -864,6 +864,19 @@ void MpvPlayer::setFileName(const QString &path)
         emit Error();
 }
 
+MpvPlayer::FrameCounts MpvPlayer::frameCounts() const
+{
+    FrameCounts counts;
+    if (mpv_) {
+        int64_t v = 0;
+        if (mpv_get_property(mpv_, "frame-drop-count", MPV_FORMAT_INT64, &v) >= 0)
+            counts.dropped = v;
+        if (mpv_get_property(mpv_, "vo-delayed-frame-count", MPV_FORMAT_INT64, &v) >= 0)
+            counts.delayed = v;
+    }
+    return counts;
+}
+
 void MpvPlayer::setSpeed(double factor)
 {
     speed_ = factor > 0 ? factor : 1.0;

@@ -131,6 +131,13 @@ public:
     QWidget *videoArea() const { return videoBox_; }
     QMenu *contextMenu() const { return contextMenu_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
+    // mpv's counts of frames it dropped and drew late since the medium
+    // started: what a benchmark reports after playing.
+    struct FrameCounts {
+        qint64 dropped = 0;
+        qint64 delayed = 0;
+    };
+    FrameCounts frameCounts() const;
 
 signals:
     // The picture cannot be shown on this display (see MpvVideoWindow).
