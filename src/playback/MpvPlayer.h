@@ -25,14 +25,8 @@
 // PlayStateChange(0, 6), then Error with ErrorDescription set. A machine without a
 // sound device plays the video silently. Warning is never raised.
 //
-// View options (all off until set):
-//   23    transport buttons (play/pause, stop)
-//   26    seek bar
-//   1025  mute button and volume slider
-//   1086  status line under the control bar (state and time)
-//   1107  context menu on a right click
-//   1108  elapsed / total time beside the seek bar
-// Start options are recorded and can be read back; they change nothing.
+// View options: MediaPlayer::ViewOptions. Start options are recorded and
+// can be read back; they change nothing.
 //
 // AutoSize on: the component's size is the video's display size times
 // 1/2, 1 or 2 (DisplaySize 1, 0, 2) plus the height of its visible bars,
@@ -80,14 +74,6 @@ class MpvPlayer : public MediaPlayer {
     Q_OBJECT
 public:
     enum class Output { Auto, Window, Headless };
-    enum ViewOptionIds {
-        ViewTransport = 23,
-        ViewSeekBar = 26,
-        ViewVolume = 1025,
-        ViewStatusLine = 1086,
-        ViewContextMenu = 1107,
-        ViewTimeReadout = 1108,
-    };
 
     explicit MpvPlayer(QWidget *parent = nullptr);
     explicit MpvPlayer(Output output, QWidget *parent = nullptr);
