@@ -1187,27 +1187,9 @@ void MpvPlayer::ShowDialog(int which)
         text->setObjectName(QStringLiteral("helpText"));
         text->setTextFormat(Qt::RichText);
         text->setWordWrap(true);
-        text->setText(tr(
-            "<h3>Video player</h3>"
-            "<p>The picture fills the top of the player. Under it:</p>"
-            "<ul>"
-            "<li><b>Play / Pause</b> starts the medium or holds it where it is.</li>"
-            "<li><b>Stop</b> ends playback and goes back to the start.</li>"
-            "<li>The <b>seek bar</b> shows how far the medium has played; click or drag it to move. "
-            "Beside it the elapsed and the total time.</li>"
-            "<li>The <b>speaker</b> button mutes and unmutes the sound; the slider beside it sets "
-            "the volume.</li>"
-            "<li>The <b>status line</b> shows whether the player is playing, paused or stopped, "
-            "and the time.</li>"
-            "</ul>"
-            "<p><b>Keys</b> (while the player has the focus):</p>"
-            "<ul>"
-            "<li><b>Space</b>: play or pause</li>"
-            "<li><b>Left / Right</b>: back or forward 5 seconds</li>"
-            "<li><b>Esc</b> or a <b>double click</b>: leave full screen</li>"
-            "</ul>"
-            "<p>A <b>right click</b> on the player opens its menu: play, pause, stop, half, "
-            "default and double size, full screen, volume and mute.</p>"));
+        QFile page(QStringLiteral(":/playback/PlayerHelp.html"));
+        if (page.open(QIODevice::ReadOnly))
+            text->setText(QString::fromUtf8(page.readAll()));
         layout->addWidget(text);
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dlg);
         connect(buttons, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
