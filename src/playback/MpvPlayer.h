@@ -174,6 +174,7 @@ private:
     void onShutdown();
     QString stillReadable() const;
     void finishMedium();
+    void failSoon(const QString &description);
     void failPlayback(const QString &description);
     void unloadQuietly();
 
@@ -195,6 +196,7 @@ private:
     std::shared_ptr<DiscTrack> track_;   // the loaded file's disc track, if it is one
     QString initError_;
     bool opening_ = false;
+    bool failing_ = false;   // a failure waits for mpv's words on it
     Load load_;
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;

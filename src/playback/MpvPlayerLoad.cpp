@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace tavero {
 
@@ -125,6 +126,7 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     position_ = lastPlayedPosition_ = duration_ = 0;
     videoSize_ = QSize();
     needsReload_ = false;
+    failing_ = false;
     load_ = Load{};
     load_.path = abs;
     client_->setPaused(false);
@@ -232,12 +234,8 @@ void MpvPlayer::onEndFile(qint64 entry, MpvClient::EndReason reason, int error)
     if (entry != currentEntry_ || currentEntry_ < 0)
         return;
     if (reason == MpvClient::EndReason::Error) {
-        waitForLogText(300);
-        QString text = QStringLiteral("Playback of \"%1\" failed: %2").arg(fileName_, mpvEndText(reason, error));
-        if (!lastLogError_.isEmpty())
-            text += QStringLiteral(" (%1)").arg(lastLogError_);
         currentEntry_ = -1;
-        failPlayback(text + QLatin1Char('.'));
+        failSoon(QStringLiteral("Playback of \"%1\" failed: %2").arg(fileName_, mpvEndText(reason, error)));
     } else if (reason == MpvClient::EndReason::Eof) {
         // mpv let go of the file after all; Play loads it again.
         currentEntry_ = -1;
@@ -270,7 +268,7 @@ void MpvPlayer::onDisplaySize(qint64 width, qint64 height)
 
 void MpvPlayer::onEof()
 {
-    if (playState_ == Playing && readyState_ == Loaded && !opening_)
+    if (playState_ == Playing && readyState_ == Loaded && !opening_ && !failing_)
         finishMedium();
 }
 
@@ -324,8 +322,36 @@ void MpvPlayer::finishMedium()
         emit EndOfStream(0);
 }
 
+void MpvPlayer::failSoon(const QString &description)
+{
+    // mpv's own words on a failure come as a log message, sometimes after
+    // the end-file event. They are waited for a little, without holding up
+    // the GUI thread; whatever the user does meanwhile comes first.
+    const quint64 gen = generation_;
+    failing_ = true;
+    auto fail = [this, gen, description] {
+        if (!failing_ || gen != generation_)
+            return;
+        failing_ = false;
+        failPlayback(lastLogError_.isEmpty() ? description + QLatin1Char('.')
+                                             : QStringLiteral("%1 (%2).").arg(description, lastLogError_));
+    };
+    if (!lastLogError_.isEmpty()) {
+        fail();
+        return;
+    }
+    // Whichever comes first fails the medium; the other finds nothing to do.
+    auto *wait = new QObject(this);
+    connect(client_.get(), &MpvClient::errorMessage, wait, fail);
+    QTimer::singleShot(300, wait, [fail, wait] {
+        wait->deleteLater();
+        fail();
+    });
+}
+
 void MpvPlayer::failPlayback(const QString &description)
 {
+    failing_ = false;
     errorDescription_ = description;
     const quint64 gen = ++generation_;
     const int before = playState_;
