@@ -3,7 +3,10 @@
 # by side in one run on the same file, and prints one line per figure:
 # the medians, with the spread of the single runs (minimum-maximum).
 #
-#   bench/run.sh BUILD_DIR
+#   bench/run.sh BUILD_DIR [--only FIGURE]
+#
+# FIGURE is one of launch, play (CPU and memory), idle, scan, image, busy;
+# without --only every figure is measured, which takes long.
 #
 # All three players draw through OpenGL on one Xvfb display started here.
 # VLC refuses to run as root, so when the bench runs as root, every player
@@ -13,14 +16,32 @@
 set -uo pipefail
 
 build=$(cd "${1:-build}" && pwd) || exit 2
+shift || true
+only=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --only) only=${2:-}; shift 2 || { echo "bench: --only needs a figure" >&2; exit 2; } ;;
+    *) echo "bench: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+case $only in
+  ''|launch|play|idle|scan|image|busy) ;;
+  *) echo "bench: no figure named $only" >&2; exit 2 ;;
+esac
+# wanted FIGURE: whether this run measures it.
+wanted() { [ -z "$only" ] || [ "$only" = "$1" ]; }
+
 here=$(cd "$(dirname "$0")" && pwd)
 player=$build/bin/tavero-player
 probe=$build/bench/bench-probe
 scan=$build/bench/bench-scan
-for f in "$player" "$probe" "$scan"; do
+busy=$build/bench/bench-busy
+for f in "$player" "$probe" "$scan" "$busy"; do
   [ -x "$f" ] || { echo "bench: $f is missing; run 'make bench'" >&2; exit 2; }
 done
-for cmd in mpv vlc Xvfb ffmpeg dbus-run-session; do
+needed=(Xvfb ffmpeg dbus-run-session)
+wanted launch || wanted play || wanted image || wanted idle && needed+=(mpv vlc)
+for cmd in "${needed[@]}"; do
   command -v "$cmd" >/dev/null || { echo "bench: $cmd is not installed" >&2; exit 2; }
 done
 
@@ -185,78 +206,111 @@ report() {
     >>"$work/details"
 }
 
-# 1. Launch to the first picture on screen. One uncounted launch of each
-# first, so that all start from a warm file cache.
-for who in "${players[@]}"; do probe_run r --frame --timeout 20 -- "$who" "$track"; done
-measure launch 9 --frame --timeout 20
-report "1 launch to first frame" launch frame_ms ms "<= 1.0x the faster peer" "o <= f"
-
-# 2 and 3. CPU time over 15 s of playback (from one second after the first
-# picture, before the 20-second track ends) and the peak resident memory
-# at the end of it.
-measure play 5 --frame --settle 1 --measure 15 --timeout 20
-report "2 CPU time, 15 s of playback" play cpu_ms ms "<= 0.9x the cheaper peer" "o <= 0.9 * f"
-report "3 peak resident memory" play hwm_kb MB "<= the smaller peer + 5 MB" "o <= f + 5 * 1024"
-
-# 4. Idle: nothing loaded, the status timer watching the drive once a
-# second. Measured after the window has settled.
-if probe_run r --settle 5 --measure 30 --timeout 20 -- ours ""; then
-  c=$(value cpu_ms "$r")
-  pct=$(awk -v c="$c" 'BEGIN {printf "%.3f", c / 30000 * 100}')
-  line "4 idle CPU over 30 s, drive watch on" "$pct %" "-" "-" "-" "-" "< 0.2 % of one core" \
-    "$(awk -v p="$pct" 'BEGIN {print (p < 0.2) ? "yes" : "NO"}')"
-  echo "    idle CPU in 30 s: $c ms in /proc/<pid>/stat, $(value sched_us "$r") us by the scheduler's count" \
-    >>"$work/details"
-else
-  line "4 idle CPU over 30 s, drive watch on" "failed" "-" "-" "-" "-" "< 0.2 % of one core" "-"
-  failed=1
+if wanted launch; then
+  # 1. Launch to the first picture on screen. One uncounted launch of each
+  # first, so that all start from a warm file cache.
+  for who in "${players[@]}"; do probe_run r --frame --timeout 20 -- "$who" "$track"; done
+  measure launch 9 --frame --timeout 20
+  report "1 launch to first frame" launch frame_ms ms "<= 1.0x the faster peer" "o <= f"
 fi
 
-# 5. The track scan over 1,000 track files (medians of many runs).
-if r=$(timeout 120 "$scan" 1000 2000 200 2>>"$log"); then
-  s=$(value steady_us "$r") b=$(value rebuild_us "$r")
-  line "5 steady scan, 1,000 track files" "$(awk -v u="$s" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" \
-    "< 1 ms" "$(awk -v u="$s" 'BEGIN {print (u < 1000) ? "yes" : "NO"}')"
-  line "5 full rebuild, 1,000 track files" "$(awk -v u="$b" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" "-" "-"
-else
-  line "5 steady scan, 1,000 track files" "failed" "-" "-" "-" "-" "< 1 ms" "-"
-  failed=1
+if wanted play; then
+  # 2 and 3. CPU time over 15 s of playback (from one second after the first
+  # picture, before the 20-second track ends) and the peak resident memory
+  # at the end of it.
+  measure play 5 --frame --settle 1 --measure 15 --timeout 20
+  report "2 CPU time, 15 s of playback" play cpu_ms ms "<= 0.9x the cheaper peer" "o <= 0.9 * f"
+  report "3 peak resident memory" play hwm_kb MB "<= the smaller peer + 5 MB" "o <= f + 5 * 1024"
 fi
 
-# 6. The same stream read from a Video CD image's sectors (a .cue sheet
-# and its .bin, made by vcdimager) against the plain file, both in our
-# player: the cost of reading sectors through the stream callbacks.
-image=$work/image
-mkdir -p "$image"
-if command -v vcdimager >/dev/null &&
-    (cd "$image" && vcdimager -q --type=vcd2 --iso-volume-label=BENCH --cue-file=disc.cue \
-      --bin-file=disc.bin "$track" >>"$log" 2>&1) && chmod -R a+rX "$image"; then
-  file_cpu=() cue_cpu=()
-  for i in 1 2 3 4 5; do
-    if [ $((i % 2)) -eq 1 ]; then order=(file cue); else order=(cue file); fi
-    for what in "${order[@]}"; do
-      if [ "$what" = file ]; then
-        probe_run r --frame --settle 1 --measure 15 --timeout 20 -- ours "$track" &&
-          file_cpu+=("$(value cpu_ms "$r")")
-      else
-        probe_run r --frame --settle 1 --measure 15 --timeout 20 -- ours "$image/disc.cue" &&
-          cue_cpu+=("$(value cpu_ms "$r")")
-      fi
-    done
-  done
-  if [ ${#file_cpu[@]} -gt 0 ] && [ ${#cue_cpu[@]} -gt 0 ]; then
-    c=$(echo "${cue_cpu[*]}" | median) f=$(echo "${file_cpu[*]}" | median)
-    ratio=$(awk -v c="$c" -v f="$f" 'BEGIN {printf "%.2f", (f > 0) ? c / f : 99}')
-    line "6 CPU, 15 s from a .cue image" "image $c ms" "-" "file $f ms" "-" "${ratio}x" "<= 1.05x the file" \
-      "$(awk -v r="$ratio" 'BEGIN {print (r <= 1.05) ? "yes" : "NO"}')"
-    echo "    runs (CPU ms): image ${cue_cpu[*]}; same stream as a file ${file_cpu[*]}" >>"$work/details"
+if wanted idle; then
+  # 4. Idle: nothing loaded, the status timer watching the drive once a
+  # second. Measured after the window has settled.
+  if probe_run r --settle 5 --measure 30 --timeout 20 -- ours ""; then
+    c=$(value cpu_ms "$r")
+    pct=$(awk -v c="$c" 'BEGIN {printf "%.3f", c / 30000 * 100}')
+    line "4 idle CPU over 30 s, drive watch on" "$pct %" "-" "-" "-" "-" "< 0.2 % of one core" \
+      "$(awk -v p="$pct" 'BEGIN {print (p < 0.2) ? "yes" : "NO"}')"
+    echo "    idle CPU in 30 s: $c ms in /proc/<pid>/stat, $(value sched_us "$r") us by the scheduler's count" \
+      >>"$work/details"
   else
-    line "6 CPU, 15 s from a .cue image" "failed" "-" "failed" "-" "-" "<= 1.05x the file" "-"
+    line "4 idle CPU over 30 s, drive watch on" "failed" "-" "-" "-" "-" "< 0.2 % of one core" "-"
     failed=1
   fi
-else
-  line "6 CPU, 15 s from a .cue image" "failed" "-" "-" "-" "-" "<= 1.05x the file" "-"
-  failed=1
+fi
+
+if wanted scan; then
+  # 5. The track scan over 1,000 track files (medians of many runs).
+  if r=$(timeout 120 "$scan" 1000 2000 200 2>>"$log"); then
+    s=$(value steady_us "$r") b=$(value rebuild_us "$r")
+    line "5 steady scan, 1,000 track files" "$(awk -v u="$s" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" \
+      "< 1 ms" "$(awk -v u="$s" 'BEGIN {print (u < 1000) ? "yes" : "NO"}')"
+    line "5 full rebuild, 1,000 track files" "$(awk -v u="$b" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" "-" "-"
+  else
+    line "5 steady scan, 1,000 track files" "failed" "-" "-" "-" "-" "< 1 ms" "-"
+    failed=1
+  fi
+fi
+
+if wanted image; then
+  # 6. The same stream read from a Video CD image's sectors (a .cue sheet
+  # and its .bin, made by vcdimager) against the plain file, both in our
+  # player: the cost of reading sectors through the stream callbacks.
+  image=$work/image
+  mkdir -p "$image"
+  if command -v vcdimager >/dev/null &&
+      (cd "$image" && vcdimager -q --type=vcd2 --iso-volume-label=BENCH --cue-file=disc.cue \
+        --bin-file=disc.bin "$track" >>"$log" 2>&1) && chmod -R a+rX "$image"; then
+    file_cpu=() cue_cpu=()
+    for i in 1 2 3 4 5; do
+      if [ $((i % 2)) -eq 1 ]; then order=(file cue); else order=(cue file); fi
+      for what in "${order[@]}"; do
+        if [ "$what" = file ]; then
+          probe_run r --frame --settle 1 --measure 15 --timeout 20 -- ours "$track" &&
+            file_cpu+=("$(value cpu_ms "$r")")
+        else
+          probe_run r --frame --settle 1 --measure 15 --timeout 20 -- ours "$image/disc.cue" &&
+            cue_cpu+=("$(value cpu_ms "$r")")
+        fi
+      done
+    done
+    if [ ${#file_cpu[@]} -gt 0 ] && [ ${#cue_cpu[@]} -gt 0 ]; then
+      c=$(echo "${cue_cpu[*]}" | median) f=$(echo "${file_cpu[*]}" | median)
+      ratio=$(awk -v c="$c" -v f="$f" 'BEGIN {printf "%.2f", (f > 0) ? c / f : 99}')
+      line "6 CPU, 15 s from a .cue image" "image $c ms" "-" "file $f ms" "-" "${ratio}x" "<= 1.05x the file" \
+        "$(awk -v r="$ratio" 'BEGIN {print (r <= 1.05) ? "yes" : "NO"}')"
+      echo "    runs (CPU ms): image ${cue_cpu[*]}; same stream as a file ${file_cpu[*]}" >>"$work/details"
+    else
+      line "6 CPU, 15 s from a .cue image" "failed" "-" "failed" "-" "-" "<= 1.05x the file" "-"
+      failed=1
+    fi
+  else
+    line "6 CPU, 15 s from a .cue image" "failed" "-" "-" "-" "-" "<= 1.05x the file" "-"
+    failed=1
+  fi
+fi
+
+# 7. Frames mpv dropped or drew late while the GUI thread had other work:
+# the real window, the drive watch scanning 10,000 track files every
+# second, the window resized every 100 ms, a menu opened every second.
+if wanted busy; then
+  busy_sum=() busy_runs=()
+  for i in 1 2 3; do
+    if r=$(as_user timeout 60 "$busy" "$track" 15 10000 2>>"$log"); then
+      d=$(value frames_dropped "$r") l=$(value frames_delayed "$r")
+      busy_sum+=("$((d + l))")
+      busy_runs+=("$d+$l")
+    fi
+  done
+  if [ ${#busy_sum[@]} -eq 3 ]; then
+    m=$(echo "${busy_sum[*]}" | median)
+    line "7 frames dropped or delayed while the window is busy" "$m [$(echo "${busy_sum[*]}" | spread)]" "-" "-" "-" "-" "0" \
+      "$(awk -v m="$m" 'BEGIN {print (m == 0) ? "yes" : "NO"}')"
+    echo "    frames dropped+delayed in 15 s of a busy window: ${busy_runs[*]}" >>"$work/details"
+  else
+    line "7 frames dropped or delayed while the window is busy" "failed" "-" "-" "-" "-" "0" "-"
+    failed=1
+  fi
 fi
 
 echo

@@ -7,8 +7,8 @@
 //   bench-scan [files] [steady runs] [rebuild runs]
 //
 // Prints files=, steady_us= and rebuild_us= (medians, in microseconds).
+#include "BenchSeams.h"
 #include "app/Form1.h"
-#include "platform/LinuxFileSystem.h"
 #include "playback/MpvPlayer.h"
 
 #include <QApplication>
@@ -21,72 +21,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
 using namespace tavero;
 
-class QuietMessages : public MessageBoxes {
-public:
-    void show(const QString &text, MessageIcon, const QString &) override
-    {
-        std::fprintf(stderr, "bench-scan: message: %s\n", qPrintable(text));
-    }
-};
-
-class Pump : public EventPump {
-public:
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
-
-// A drive with a disc in it.
-class DiscIn : public CdAudioDevice {
-public:
-    int sendCommand(const QString &, QString *reply, int capacity) override
-    {
-        if (reply && capacity > 0)
-            *reply = QStringLiteral("true");
-        return 0;
-    }
-};
-
-class OneDrive : public DriveQuery {
-public:
-    explicit OneDrive(QString root) : root_(std::move(root)) {}
-    QStringList drives() override { return {QStringLiteral("sr0")}; }
-    QString driveRoot(const QString &) override { return root_; }
-    int driveType(const QString &root) override { return root == root_ ? kCdRom : 3; }
-
-private:
-    QString root_;
-};
-
-class NoDialog : public OpenFileDialog {
-public:
-    QString getOpenFileName(QWidget *, const QString &, const QList<FileFilter> &, int, const QString &) override
-    {
-        return {};
-    }
-};
-
-class NoLauncher : public ProcessLauncher {
-public:
-    bool startDetached(const QString &, const QStringList &) override { return false; }
-};
-
-class NoArguments : public ProgramInfo {
-public:
-    QString argumentText() override { return {}; }
-    QString programFolder() override { return QDir::tempPath(); }
-};
-
-class SteadyClock : public Clock {
-public:
-    double seconds() override { return timer_.elapsed() / 1000.0; }
-    SteadyClock() { timer_.start(); }
-
-private:
-    QElapsedTimer timer_;
-};
+namespace {
 
 double median(std::vector<double> v)
 {
@@ -108,30 +45,15 @@ int main(int argc, char **argv)
     std::setlocale(LC_NUMERIC, "C");
 
     QTemporaryDir disc;
-    if (!disc.isValid() || !QDir(disc.path()).mkdir(QStringLiteral("MPEGAV"))) {
-        std::fprintf(stderr, "bench-scan: cannot make the temporary disc\n");
+    const QString failure =
+        disc.isValid() ? bench::makeTracks(disc.path(), QStringLiteral("MPEGAV"), files) : QStringLiteral("no temporary folder");
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "bench-scan: %s\n", qPrintable(failure));
         return 1;
     }
-    for (int i = 1; i <= files; ++i) {
-        QFile f(disc.path() + QStringLiteral("/MPEGAV/AVSEQ%1.DAT").arg(i, 4, 10, QLatin1Char('0')));
-        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(2048 + i, 'v')) < 0) {
-            std::fprintf(stderr, "bench-scan: cannot write %s\n", qPrintable(f.fileName()));
-            return 1;
-        }
-    }
 
-    QuietMessages messages;
-    Pump pump;
-    DiscIn cd;
-    OneDrive drives(disc.path() + QLatin1Char('/'));
-    LinuxFileSystem fs;
-    NoDialog dialog;
-    NoLauncher launcher;
-    NoArguments program;
-    SteadyClock clock;
-    Seams seams{&messages, &pump, &cd, &drives, &fs, &dialog, &launcher, &program, &clock};
-
-    Form1 form(seams, new MpvPlayer(MpvPlayer::Output::Headless));
+    bench::BenchSeams seams(disc.path());
+    Form1 form(seams.seams(), new MpvPlayer(MpvPlayer::Output::Headless));
     form.FindCDDrive(false);
     form.LoadTrackList();
     if (form.state.TrackCount != std::min(files, 32767) || form.File1.ListCount() != files) {

@@ -23,6 +23,16 @@ public:
     enum ReadyStates { NothingLoaded = 0, Loading = 1, Loaded = 4 };
     enum DisplaySizes { DefaultSize = 0, HalfSize = 1, DoubleSize = 2, FullScreen = 3 };
     enum Dialogs { HelpDialog = 0, ContextMenuDialog = 3 };
+    // Switches of the component's own interface (ViewOption), all off
+    // until set.
+    enum ViewOptions {
+        ViewTransport = 23,      // play/pause and stop buttons
+        ViewSeekBar = 26,
+        ViewVolume = 1025,       // mute button and volume slider
+        ViewStatusLine = 1086,   // state and time under the control bar
+        ViewContextMenu = 1107,  // the component's menu on a right click
+        ViewTimeReadout = 1108,  // elapsed / total time beside the seek bar
+    };
     static constexpr float kTwipsPerPixel = 15.0f;
 
     using QWidget::QWidget;
@@ -37,8 +47,8 @@ public:
     virtual bool AutoSize() const = 0;
     virtual void setAutoSize(bool on) = 0;
 
-    // Switches of the component's own interface, by numeric id (23, 26,
-    // 1025, 1086, 1107, 1108); unknown ids read false.
+    // Switches of the component's own interface, by id (ViewOptions);
+    // unknown ids read false.
     virtual bool ViewOption(int id) const = 0;
     virtual void setViewOption(int id, bool on) = 0;
     // Start switches (27, 29, 1015, 1017, 1021, 1056, 1062, 1063, 1064,

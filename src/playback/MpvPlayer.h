@@ -25,14 +25,8 @@
 // PlayStateChange(0, 6), then Error with ErrorDescription set. A machine without a
 // sound device plays the video silently. Warning is never raised.
 //
-// View options (all off until set):
-//   23    transport buttons (play/pause, stop)
-//   26    seek bar
-//   1025  mute button and volume slider
-//   1086  status line under the control bar (state and time)
-//   1107  context menu on a right click
-//   1108  elapsed / total time beside the seek bar
-// Start options are recorded and can be read back; they change nothing.
+// View options: MediaPlayer::ViewOptions. Start options are recorded and
+// can be read back; they change nothing.
 //
 // AutoSize on: the component's size is the video's display size times
 // 1/2, 1 or 2 (DisplaySize 1, 0, 2) plus the height of its visible bars,
@@ -47,30 +41,30 @@
 // Output: Output::Headless uses mpv's null video and audio outputs and no
 // OpenGL (for tests); Output::Auto chooses it when Qt runs without a
 // display (the offscreen or minimal platform), and a window otherwise.
+//
+// The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never
+// waits for mpv's core, except Open for its file), MpvVideoWindow draws
+// the picture, ControlBar shows the controls. This class holds the state
+// machine, the size and full screen; its code is spread over
+// MpvPlayer.cpp (set-up, transport, states), MpvPlayerLoad.cpp (opening
+// and mpv's events) and MpvPlayerView.cpp (size, full screen, input,
+// menu and help).
 
 #include "playback/MediaPlayer.h"
-#include "playback/MpvLog.h"
+#include "playback/MpvClient.h"
 
 #include <QMap>
 #include <QPointer>
 #include <QSize>
-#include <atomic>
-#include <cstdint>
 #include <memory>
 
-struct mpv_handle;
-struct mpv_event;
-struct mpv_node;
-
-class QLabel;
-class QMenu;
-class QSlider;
-class QToolButton;
-class QDialog;
 class QActionGroup;
+class QDialog;
+class QMenu;
 
 namespace tavero {
 
+class ControlBar;
 class DiscTrackFinder;
 class MpvDiscStreams;
 class MpvVideoWindow;
@@ -80,14 +74,6 @@ class MpvPlayer : public MediaPlayer {
     Q_OBJECT
 public:
     enum class Output { Auto, Window, Headless };
-    enum ViewOptionIds {
-        ViewTransport = 23,
-        ViewSeekBar = 26,
-        ViewVolume = 1025,
-        ViewStatusLine = 1086,
-        ViewContextMenu = 1107,
-        ViewTimeReadout = 1108,
-    };
 
     explicit MpvPlayer(QWidget *parent = nullptr);
     explicit MpvPlayer(Output output, QWidget *parent = nullptr);
@@ -131,6 +117,10 @@ public:
     QWidget *videoArea() const { return videoBox_; }
     QMenu *contextMenu() const { return contextMenu_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
+    // mpv's counts of frames it dropped and drew late since the medium
+    // started: what a benchmark reports after playing.
+    using FrameCounts = MpvClient::FrameCounts;
+    FrameCounts frameCounts() const { return client_->frameCounts(); }
 
 signals:
     // The picture cannot be shown on this display (see MpvVideoWindow).
@@ -142,33 +132,55 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    void drainEvents();
-
 private:
-    void createMpv();
+    // The size with nothing (or only sound) loaded.
+    static constexpr int kCompactWidth = 286;
+    static constexpr int kCompactHeight = 253;
+
+    // How the file that Open or Play is waiting for came out.
+    enum class LoadOutcome { Waiting, Loaded, Ended, Redirected, Refused, EngineStopped };
+    struct Load {
+        QString path;
+        qint64 entry = -1;    // the playlist entry its start-file names
+        bool infoAsked = false;
+        LoadOutcome outcome = LoadOutcome::Waiting;
+        QString reason;
+    };
+
+    // MpvPlayer.cpp
     void buildInterface();
     void buildContextMenu();
-    bool loadFile(const QString &absPath, QString *reason);
-    QByteArray loadTarget(const QString &absPath);
-    void waitForLogText(int msecs);
-    void handleEvent(mpv_event *event);
-    void finishMedium();
-    void failPlayback(const QString &description);
-    void unloadQuietly();
     void setPlayState(int state);
     void setReadyState(int state);
-    void command(std::initializer_list<const char *> args);
     void seekTo(double seconds);
     void seekBy(double seconds);
     void togglePlayPause();
+    // Shows the state, position and length on the control bar.
+    void updateControls();
+
+    // MpvPlayerLoad.cpp
+    void connectClient();
+    void setOpening(bool on);
+    bool loadFile(const QString &absPath, QString *reason);
+    QByteArray loadTarget(const QString &absPath);
+    void waitForLogText(int msecs);
+    void onStartFile(qint64 entry);
+    void onFileLoaded();
+    void onFileInfo(const MpvClient::FileInfo &info);
+    void onEndFile(qint64 entry, MpvClient::EndReason reason, int error);
+    void onPosition(double seconds);
+    void onDisplaySize(qint64 width, qint64 height);
+    void onEof();
+    void onShutdown();
     QString stillReadable() const;
-    static QSize videoSizeOfTracks(const mpv_node &trackList);
+    void finishMedium();
+    void failSoon(const QString &description);
+    void failPlayback(const QString &description);
+    void unloadQuietly();
+
+    // MpvPlayerView.cpp
     void applySize();
     void layoutParts();
-    int barsHeight() const;
-    void updateControls();
-    void updateTime();
     void updatePartsVisibility();
     void enterFullScreen();
     void leaveFullScreen();
@@ -176,18 +188,19 @@ private:
     void emitMouseMove(QWidget *source, QMouseEvent *event);
 
     bool headless_ = false;
-    mpv_handle *mpv_ = nullptr;
     DiscTrackFinder *discTracks_ = nullptr;
+    // The disc streams outlive mpv, which reads through them: declared
+    // before the client, so destroyed after it.
     std::unique_ptr<MpvDiscStreams> discStreams_;
+    std::unique_ptr<MpvClient> client_;
     std::shared_ptr<DiscTrack> track_;   // the loaded file's disc track, if it is one
     QString initError_;
-    std::atomic<bool> wakeupPending_{false};
-    bool draining_ = false;
     bool opening_ = false;
+    bool failing_ = false;   // a failure waits for mpv's words on it
+    Load load_;
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;
     QString lastLogError_;
-    MpvLog log_;
 
     int playState_ = Closed;
     int readyState_ = NothingLoaded;
@@ -199,8 +212,6 @@ private:
     QMap<int, bool> viewOptions_;
     QMap<int, int> startOptions_;
     QSize videoSize_;
-    int64_t displayWidth_ = 0;   // mpv's dwidth and dheight as last reported
-    int64_t displayHeight_ = 0;
     double position_ = 0;
     double duration_ = 0;
     double lastPlayedPosition_ = 0;
@@ -210,21 +221,11 @@ private:
     QWidget *videoBox_ = nullptr;        // black area holding the picture
     QWidget *video_ = nullptr;           // the picture (holding MpvVideoWindow unless headless)
     MpvVideoWindow *glWindow_ = nullptr;
-    QWidget *controlBar_ = nullptr;
-    QToolButton *playButton_ = nullptr;
-    QToolButton *stopButton_ = nullptr;
-    QSlider *seekBar_ = nullptr;
-    QLabel *timeLabel_ = nullptr;
-    QToolButton *muteButton_ = nullptr;
-    QSlider *volumeSlider_ = nullptr;
-    QLabel *statusLine_ = nullptr;
+    ControlBar *controlBar_ = nullptr;
     QMenu *contextMenu_ = nullptr;
     QActionGroup *sizeGroup_ = nullptr;
     QPointer<QDialog> help_;
     QPointer<QWidget> fullScreen_;
-    bool seeking_ = false;
-    int barHeight_ = 0;
-    int statusHeight_ = 0;
 };
 
 } // namespace tavero

@@ -1,0 +1,133 @@
+#pragma once
+// The component's one line to libmpv: it owns the mpv handle and its
+// options, and it is the one place that knows mpv's command and property
+// names. What mpv reports comes out as typed signals, on the GUI thread;
+// what the component asks goes in as asynchronous requests, so the GUI
+// thread never waits for mpv's core (which may itself be waiting for the
+// GUI thread to draw a frame).
+//
+// Events are taken in two ways: drained from the event loop whenever mpv
+// wakes us up, or, while a caller holds the drain (Open waiting for its
+// file), one at a time through waitForEvent().
+
+#include "playback/MpvLog.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <atomic>
+#include <deque>
+#include <functional>
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace tavero {
+
+class MpvClient : public QObject {
+    Q_OBJECT
+public:
+    enum class EndReason { Eof, Stop, Quit, Error, Redirect };
+    // What Open needs once a file is loaded, read in one go.
+    struct FileInfo {
+        double duration = -1;   // -1: mpv could not tell
+        QSize display;    // mpv's dwidth x dheight, empty before the first frame
+        QSize demuxed;    // the video track's size as the demuxer gives it
+    };
+    struct FrameCounts {
+        qint64 dropped = 0;
+        qint64 delayed = 0;
+    };
+
+    // Headless: mpv's null audio output (no sound device is touched).
+    explicit MpvClient(bool headless, QObject *parent = nullptr);
+    // Ends mpv. Anything drawing for it (the render context) and anything
+    // it reads through (stream callbacks) must be gone or outlive this.
+    ~MpvClient() override;
+
+    bool isValid() const { return mpv_ != nullptr; }
+    // For the render context and the stream callbacks only.
+    mpv_handle *handle() const { return mpv_; }
+
+    // Asynchronous requests: each returns at once.
+    // Loads `target`, replacing whatever is loaded. A disc track read from
+    // sectors gets a demuxer that starts before exact seeks.
+    void loadFile(const QByteArray &target, bool discTrack);
+    void stop();
+    void seekTo(double seconds);
+    void setPaused(bool paused);
+    void setMuted(bool muted);
+    void setVolume(double volume);
+    void setSpeed(double factor);
+    // The render context exists: the video goes there from now on.
+    void useRenderContext();
+    // Reads FileInfo; fileInfo() answers.
+    void requestFileInfo();
+
+    // While held, drains from the event loop do nothing: the holder takes
+    // the events with waitForEvent() and emits them so.
+    void holdDrain(bool on) { held_ = on; }
+    // Waits up to `seconds` for mpv's next event and emits it; false when
+    // none came.
+    bool waitForEvent(double seconds);
+    // Frames mpv dropped or drew late since the file started, as last
+    // reported.
+    FrameCounts frameCounts() const { return frames_; }
+
+public slots:
+    // Emits every event waiting, unless held or already draining.
+    void drain();
+
+signals:
+    void startFile(qint64 entry);
+    void fileLoaded();
+    void endFile(qint64 entry, tavero::MpvClient::EndReason reason, int error);
+    // A loadfile that mpv refused outright (mpv's error code).
+    void loadRefused(int error);
+    void fileInfo(const tavero::MpvClient::FileInfo &info);
+    void positionChanged(double seconds);
+    void durationChanged(double seconds);
+    // 0 for a side that mpv does not know (yet).
+    void displaySizeChanged(qint64 width, qint64 height);
+    void eofReached();
+    void volumeChanged(double volume);
+    void muteChanged(bool muted);
+    // mpv's own words on an error (its warnings go to standard error only).
+    void errorMessage(const QString &text);
+    void shutdown();
+
+private:
+    using Request = std::function<int(quint64 replyId)>;
+    void enqueue(Request request);
+    void sendNext();
+    void setOption(const char *name, const char *value);
+    void dispatch(const mpv_event &event);
+    void propertyChanged(const mpv_event &event);
+    void infoReply(const mpv_event &event);
+
+    mpv_handle *mpv_ = nullptr;
+    // mpv may carry out asynchronous requests in any order; these go one
+    // at a time, each when the one before has been answered.
+    std::deque<Request> queue_;
+    bool inFlight_ = false;
+    quint64 loadSerial_ = 0;
+    MpvLog log_;
+    std::atomic<bool> wakeupPending_{false};
+    bool draining_ = false;
+    bool held_ = false;
+    qint64 displayWidth_ = 0;
+    qint64 displayHeight_ = 0;
+    quint64 infoSerial_ = 0;
+    int infoReplies_ = 0;
+    FileInfo info_;
+    FrameCounts frames_;
+};
+
+// Plain words for mpv's error codes, to follow "Cannot open ...: ".
+QString mpvErrorText(int error);
+// The same for a file that ended: an error's own words, or that it could
+// not be loaded.
+QString mpvEndText(MpvClient::EndReason reason, int error);
+
+} // namespace tavero
