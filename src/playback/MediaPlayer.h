@@ -12,6 +12,8 @@
 // moves on to the next Video CD track.
 
 #include <QString>
+#include "playback/Twips.h"
+
 #include <QWidget>
 
 namespace tavero {
@@ -23,7 +25,6 @@ public:
     enum ReadyStates { NothingLoaded = 0, Loading = 1, Loaded = 4 };
     enum DisplaySizes { DefaultSize = 0, HalfSize = 1, DoubleSize = 2, FullScreen = 3 };
     enum Dialogs { HelpDialog = 0, ContextMenuDialog = 3 };
-    static constexpr float kTwipsPerPixel = 15.0f;
 
     using QWidget::QWidget;
 
@@ -63,10 +64,10 @@ public:
     virtual double Duration() const { return 0.0; }
 
     // The control's place on its parent, in twips.
-    float Left() const { return float(x()) * kTwipsPerPixel; }
-    float Top() const { return float(y()) * kTwipsPerPixel; }
-    float Width() const { return float(width()) * kTwipsPerPixel; }
-    float Height() const { return float(height()) * kTwipsPerPixel; }
+    float Left() const { return twips::fromPixels(x()); }
+    float Top() const { return twips::fromPixels(y()); }
+    float Width() const { return twips::fromPixels(width()); }
+    float Height() const { return twips::fromPixels(height()); }
 
 signals:
     void EndOfStream(int result);

@@ -1,6 +1,6 @@
 // The MPRIS remote control and the screensaver inhibit, on a private
 // session bus (the test runs under dbus-run-session).
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 #include "support/FormRig.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The real program under an X server: a clip named on its command line
 // plays, the caption names it, and a decoded picture shows. SIGTERM,
 // SIGINT and SIGHUP close it as File > Exit does.
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 #include "support/Fakes.h"
 #include "support/TestMedia.h"
 
