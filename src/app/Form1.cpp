@@ -17,16 +17,6 @@ namespace tavero {
 
 namespace {
 
-int px(double twips)
-{
-    return qRound(twips / double(MediaPlayer::kTwipsPerPixel));
-}
-
-QRect twipsRect(double left, double top, double width, double height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 // The program's icon: a silver disc with a play mark, drawn in the colours
 // of the old 16-colour palette, without smoothing.
 QIcon makeIcon()
@@ -57,7 +47,7 @@ QIcon makeIcon()
 Form1::Form1(const Seams &seams, MediaPlayer *player, QWidget *parent)
     : QMainWindow(parent), File1(*seams.files), Drive1(*seams.drives), WMP1(player), seams_(seams)
 {
-    setWindowTitle(QStringLiteral("Tavero Player v3.0 "));
+    setWindowTitle(kStartCaption);
     // Fixed border with minimize and close only: the program sizes the
     // window itself.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -70,11 +60,8 @@ Form1::Form1(const Seams &seams, MediaPlayer *player, QWidget *parent)
     connectPlayer();
 }
 
-Form1::~Form1()
-{
-    if (form2_)
-        delete form2_;
-}
+// The more-tracks window is a child of this one and goes with it.
+Form1::~Form1() = default;
 
 void Form1::createControls()
 {
@@ -84,7 +71,7 @@ void Form1::createControls()
     client->installEventFilter(this);
     setCentralWidget(client);
     // Client area as created; start-up fits it to the player.
-    client->setFixedSize(px(4365), px(4260));
+    client->setFixedSize(twips::toPixels(4365), twips::toPixels(4260));
     // The window wraps its client area and nothing else: the user cannot
     // drag its size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -98,7 +85,7 @@ void Form1::createControls()
     Frame1 = new QFrame(client);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Frame1->setGeometry(twipsRect(15, -60, 4305, 430));
+    Frame1->setGeometry(twips::rect(15, -60, 4305, 430));
     Frame1->setToolTip(QStringLiteral(" Play List "));
     Frame1->setMouseTracking(true);
     Frame1->installEventFilter(this);
@@ -106,7 +93,7 @@ void Form1::createControls()
     for (int i = 0; i < kSlots; ++i) {
         auto *button = new TrackButton(Frame1);
         button->setObjectName(QStringLiteral("Cmd1_%1").arg(i));
-        button->setGeometry(twipsRect(180 + 390 * i, 150, 380, 220));
+        button->setGeometry(twips::rect(180 + 390 * i, 150, 380, 220));
         button->setText(i < 9 ? QString::number(i + 1) : QStringLiteral("---"));
         connect(button, &TrackButton::mouseDown, this,
                 [this, i](int b, int s, float x, float y) { Cmd1_MouseDown(i, b, s, x, y); });
@@ -114,7 +101,7 @@ void Form1::createControls()
 
         auto *label = new TrackLabel(Frame1);
         label->setObjectName(QStringLiteral("Lbl1_%1").arg(i));
-        label->setGeometry(twipsRect(180 + 390 * i, 150, 375, 225));
+        label->setGeometry(twips::rect(180 + 390 * i, 150, 375, 225));
         label->installEventFilter(this);
         Lbl1[i] = label;
     }
@@ -124,7 +111,7 @@ void Form1::createControls()
 
     WMP1->setParent(client);
     WMP1->setObjectName(QStringLiteral("WMP1"));
-    WMP1->setGeometry(twipsRect(30, 435, 4290, 3795));
+    WMP1->setGeometry(twips::rect(30, 435, 4290, 3795));
     WMP1->show();
 }
 
@@ -284,21 +271,15 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             Frame1_MouseMove();
         else if (watched == client)
             Form_MouseMove();
-    } else if (type == QEvent::MouseButtonRelease) {
-        for (int i = 0; i < kSlots; ++i) {
-            if (watched == Lbl1[i] && Lbl1[i]->rect().contains(
-                                          static_cast<QMouseEvent *>(event)->position().toPoint()))
-                Lbl1_Click(i);
-        }
     }
+    // A click on a label starts nothing: tracks start only from a slot's
+    // button going down, and the marked label's button never shows.
     return QMainWindow::eventFilter(watched, event);
 }
 
-} // namespace tavero
-
-namespace tavero {
 Form2 *Form1::form2() const
 {
     return form2_.data();
 }
+
 } // namespace tavero

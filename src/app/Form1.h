@@ -34,7 +34,13 @@ namespace tavero {
 
 class Form2;
 
+// The program's name as message boxes and About show it; the caption
+// carries it with a space after it at start and framed in spaces once a
+// medium is unloaded, and "Tavero : " before the path of a loaded file.
 inline const QString kAppTitle = QStringLiteral("Tavero Player v3.0");
+inline const QString kStartCaption = kAppTitle + QLatin1Char(' ');
+inline const QString kIdleCaption = QLatin1Char(' ') + kAppTitle + QLatin1Char(' ');
+inline const QString kFileCaptionPrefix = QStringLiteral("Tavero : ");
 
 // The variables that all of Form1's procedures share.
 struct Form1State {
@@ -163,7 +169,6 @@ public:
     void mnuPlayVCD_Click();
     void Cmd1_MouseDown(int index, int button, int shift, float x, float y);
     void Lbl1_MouseMove(int index);
-    void Lbl1_Click(int index);
     void Frame1_MouseMove();
     void Form_MouseMove();
 
@@ -200,6 +205,10 @@ private:
     void listTrackFolder(const QString &pattern, const QString &folder);
     bool playDiscImage(const QString &path);
     void showOpenFailure(const QString &error);
+    ProbeResult probeTrackFolder(const QString &root, QString *subfolder);
+    void resetSlots(bool clearTips, bool hideButtons);
+    bool playNextTrack();
+    void closeForm2();
     int slotOf(int track) const { return track >= 9 ? 9 : track; }
 
     Seams seams_;

@@ -45,7 +45,7 @@ void Form1::mnuMPHelp_Click()
 void Form1::mnuAbout_Click()
 {
     const QStringList lines{
-        QStringLiteral("          Tavero Player v3.0"),
+        QStringLiteral("          ") + kAppTitle,
         QStringLiteral("Plays Video CDs and single media files."),
         QStringLiteral("Written for Linux with Qt and libmpv."),
         QStringLiteral("Made by the Tavero Player developers."),

@@ -18,23 +18,23 @@ static constexpr float kHeightAllowance = 670.0f;
 
 float Form1::OuterWidth() const
 {
-    return float(client->width()) * MediaPlayer::kTwipsPerPixel + kWidthAllowance;
+    return twips::fromPixels(client->width()) + kWidthAllowance;
 }
 
 float Form1::OuterHeight() const
 {
-    return float(client->height()) * MediaPlayer::kTwipsPerPixel + kHeightAllowance;
+    return twips::fromPixels(client->height()) + kHeightAllowance;
 }
 
-void Form1::setOuterWidth(float twips)
+void Form1::setOuterWidth(float outer)
 {
-    const int w = qMax(1, qRound((twips - kWidthAllowance) / MediaPlayer::kTwipsPerPixel));
+    const int w = qMax(1, twips::toPixels(outer - kWidthAllowance));
     client->setFixedWidth(w);
 }
 
-void Form1::setOuterHeight(float twips)
+void Form1::setOuterHeight(float outer)
 {
-    const int h = qMax(1, qRound((twips - kHeightAllowance) / MediaPlayer::kTwipsPerPixel));
+    const int h = qMax(1, twips::toPixels(outer - kHeightAllowance));
     client->setFixedHeight(h);
 }
 
@@ -52,11 +52,6 @@ namespace {
 
 constexpr int kViewSwitches[] = {26, 1108};
 
-int toPixels(float twips)
-{
-    return qRound(twips / MediaPlayer::kTwipsPerPixel);
-}
-
 } // namespace
 
 void Form1::Form_Resize()
@@ -69,8 +64,8 @@ void Form1::Form_Resize()
         const int size = WMP1->DisplaySize();
         float left = 15.0f;
         if (size == MediaPlayer::DefaultSize || size == MediaPlayer::HalfSize)
-            left = OuterWidth() / 2.0f - float(Frame1->width()) * MediaPlayer::kTwipsPerPixel / 2.0f - 40.0f;
-        Frame1->move(toPixels(left), Frame1->y());
+            left = OuterWidth() / 2.0f - twips::fromPixels(Frame1->width()) / 2.0f - 40.0f;
+        Frame1->move(twips::toPixels(left), Frame1->y());
     }
     for (int id : kViewSwitches) {
         if (!WMP1->ViewOption(id))

@@ -105,8 +105,14 @@ void Form1::Form_QueryUnload()
 
 void Form1::Form_Unload()
 {
-    if (form2_)
-        delete form2_.data();
+    closeForm2();
+}
+
+// The more-tracks window deletes itself when it closes; this ends one still
+// open (its modal loop returns at once).
+void Form1::closeForm2()
+{
+    delete form2_.data();
 }
 
 void Form1::mnuExit_Click()

@@ -1,4 +1,4 @@
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 #include "app/Form1.h"
 #include "app/QuitOnSignal.h"
 #include "app/X11Fallback.h"

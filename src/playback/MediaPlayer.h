@@ -12,6 +12,8 @@
 // moves on to the next Video CD track.
 
 #include <QString>
+#include "playback/Twips.h"
+
 #include <QWidget>
 
 namespace tavero {
@@ -33,7 +35,6 @@ public:
         ViewContextMenu = 1107,  // the component's menu on a right click
         ViewTimeReadout = 1108,  // elapsed / total time beside the seek bar
     };
-    static constexpr float kTwipsPerPixel = 15.0f;
 
     using QWidget::QWidget;
 
@@ -73,10 +74,10 @@ public:
     virtual double Duration() const { return 0.0; }
 
     // The control's place on its parent, in twips.
-    float Left() const { return float(x()) * kTwipsPerPixel; }
-    float Top() const { return float(y()) * kTwipsPerPixel; }
-    float Width() const { return float(width()) * kTwipsPerPixel; }
-    float Height() const { return float(height()) * kTwipsPerPixel; }
+    float Left() const { return twips::fromPixels(x()); }
+    float Top() const { return twips::fromPixels(y()); }
+    float Width() const { return twips::fromPixels(width()); }
+    float Height() const { return twips::fromPixels(height()); }
 
 signals:
     void EndOfStream(int result);

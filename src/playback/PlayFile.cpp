@@ -73,6 +73,9 @@ void Form1::PlayFile(const QString &fileName)
     if (WMP1->PlayState() != MediaPlayer::Closed)
         WMP1->Stop();
 
+    // The silence a stop or Close asked for is not owed to a new medium: if
+    // the old one raised nothing, its errors are the user's to see.
+    state.IgnoreError = false;
     QString error;
     const bool opened = WMP1->Open(fileName, &error);
     seams_.events->processEvents();

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "videocd/DrivePath.h"
 #include "videocd/TrackSlot.h"
 
 namespace tavero {
@@ -58,13 +59,7 @@ void Form1::WMP1_PlayStateChange(int oldState, int newState)
             break;
         // An end of stream still queued counts in the test below.
         seams_.events->processEvents();
-        const int next = state.CurrentTrack + 1;
-        if (mnuContinuousPlay->isChecked() && state.StreamEnded && !state.SingleFileMode &&
-            state.CurrentTrack < File1.ListCount() - 1 && next >= 0 &&
-            WMP1->ReadyState() == MediaPlayer::Loaded) {
-            state.StreamEnded = false;
-            PlayFile(state.TrackFolder + QLatin1Char('/') + File1.List(next));
-        } else {
+        if (!state.StreamEnded || WMP1->ReadyState() != MediaPlayer::Loaded || !playNextTrack()) {
             state.StreamEnded = false;
             setTimerEnabled(true);
             mnuRun->setEnabled(true);
@@ -132,17 +127,29 @@ void Form1::WMP1_ReadyStateChange(int readyState)
 {
     const QString fileName = WMP1->FileName();
     if (readyState == MediaPlayer::Loaded && !fileName.isEmpty()) {
-        const QString caption = QStringLiteral("Tavero : ") + fileName.toLower();
+        const QString caption = kFileCaptionPrefix + fileName.toLower();
         if (windowTitle() != caption) {
             setWindowTitle(caption);
             UpdateRecentFiles(fileName);
         }
     } else {
-        setWindowTitle(QStringLiteral(" Tavero Player v3.0 "));
+        setWindowTitle(kIdleCaption);
         if (state.CurrentTrack >= 0)
             Lbl1[slotOf(state.CurrentTrack)]->setBorderStyle(0);
     }
     FitToPlayer();
+}
+
+// Continuous play's step on to the track after the current one, the same
+// from the play-state handler and from the timer that catches a late end.
+bool Form1::playNextTrack()
+{
+    const int next = state.CurrentTrack + 1;
+    if (!mnuContinuousPlay->isChecked() || state.SingleFileMode || next < 0 || next >= File1.ListCount())
+        return false;
+    state.StreamEnded = false;
+    PlayFile(joinPath(state.TrackFolder, File1.List(next)));
+    return true;
 }
 
 } // namespace tavero

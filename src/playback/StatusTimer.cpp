@@ -18,14 +18,8 @@ void Form1::Timer1_Timer()
         // The end was reported after the fall to stopped, too late for the
         // play-state handler to go on with the next track.
         playState = WMP1->PlayState();
-        const int next = state.CurrentTrack + 1;
-        if (continuous && !state.SingleFileMode && playState != MediaPlayer::Paused &&
-            playState != MediaPlayer::Closed && state.CurrentTrack < File1.ListCount() - 1 &&
-            next >= 0) {
-            state.StreamEnded = false;
-            PlayFile(state.TrackFolder + QLatin1Char('/') + File1.List(next));
+        if (playState != MediaPlayer::Paused && playState != MediaPlayer::Closed && playNextTrack())
             return;
-        }
     }
 
     // Idle: watch the drive for a disc put in, swapped or taken out.

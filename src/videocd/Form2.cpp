@@ -12,17 +12,7 @@ namespace tavero {
 
 namespace {
 
-constexpr float kTwips = MediaPlayer::kTwipsPerPixel;
-
-int px(double twips)
-{
-    return qRound(twips / double(kTwips));
-}
-
-void placeTwips(QWidget *w, double left, double top, double width, double height)
-{
-    w->setGeometry(px(left), px(top), px(width), px(height));
-}
+using twips::toPixels;
 
 // A whole number of twips halved, as the layout takes halves: rounded to a
 // whole number first (halves to even), then divided with the remainder
@@ -48,21 +38,21 @@ Form2::Form2(Form1 *owner) : QDialog(owner), owner_(owner)
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    placeTwips(List1, 30, 30, 1920, 1815);
+    List1->setGeometry(twips::rect(30, 30, 1920, 1815));
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    placeTwips(Frame1, 150, 1875, 1650, 540);
+    Frame1->setGeometry(twips::rect(150, 1875, 1650, 540));
 
     cmdOk = new QPushButton(QStringLiteral("&Ok"), Frame1);
     cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    placeTwips(cmdOk, 45, 150, 750, 350);
+    cmdOk->setGeometry(twips::rect(45, 150, 750, 350));
     cmdOk->setDefault(true);
 
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), Frame1);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    placeTwips(cmdCancel, 840, 150, 750, 350);
+    cmdCancel->setGeometry(twips::rect(840, 150, 750, 350));
     cmdCancel->setAutoDefault(false);
 
     connect(cmdOk, &QPushButton::clicked, this, &Form2::cmdOk_Click);
@@ -70,29 +60,29 @@ Form2::Form2(Form1 *owner) : QDialog(owner), owner_(owner)
     connect(List1, &QListWidget::itemDoubleClicked, this, &Form2::List1_DblClick);
 
     // The window cannot be made smaller than its minimum outer size.
-    setMinimumSize(px(kMinOuterWidth - kWidthAllowance), px(kMinOuterHeight - kHeightAllowance));
-    resize(px(2280), px(2445));
+    setMinimumSize(toPixels(kMinOuterWidth - kWidthAllowance), toPixels(kMinOuterHeight - kHeightAllowance));
+    resize(toPixels(2280), toPixels(2445));
     Form_Load();
 }
 
-float Form2::ScaleWidth() const { return float(width()) * kTwips; }
-float Form2::ScaleHeight() const { return float(height()) * kTwips; }
+float Form2::ScaleWidth() const { return twips::fromPixels(width()); }
+float Form2::ScaleHeight() const { return twips::fromPixels(height()); }
 float Form2::OuterWidth() const { return ScaleWidth() + kWidthAllowance; }
 float Form2::OuterHeight() const { return ScaleHeight() + kHeightAllowance; }
 
 void Form2::setOuterWidth(float twips)
 {
-    resize(qMax(1, px(twips - kWidthAllowance)), height());
+    resize(qMax(1, toPixels(twips - kWidthAllowance)), height());
 }
 
 void Form2::setOuterHeight(float twips)
 {
-    resize(width(), qMax(1, px(twips - kHeightAllowance)));
+    resize(width(), qMax(1, toPixels(twips - kHeightAllowance)));
 }
 
 void Form2::Form_Load()
 {
-    List1->move(px(10), px(10));
+    List1->move(toPixels(10), toPixels(10));
 }
 
 void Form2::Form_Resize()
@@ -106,14 +96,14 @@ void Form2::Form_Resize()
 
     const float clientWidth = ScaleWidth();
     const float clientHeight = ScaleHeight();
-    const float frameWidth = float(Frame1->width()) * kTwips;
-    const float frameHeight = float(Frame1->height()) * kTwips;
+    const float frameWidth = twips::fromPixels(Frame1->width());
+    const float frameHeight = twips::fromPixels(Frame1->height());
 
-    List1->resize(px(clientWidth - 10), List1->height());
+    List1->resize(toPixels(clientWidth - 10), List1->height());
     const float frameTop = clientHeight - frameHeight - 40;
     const float frameLeft = float(halfTwips(clientWidth) - halfTwips(frameWidth));
-    Frame1->move(px(frameLeft), px(frameTop));
-    List1->resize(List1->width(), px(frameTop - 15));
+    Frame1->move(toPixels(frameLeft), toPixels(frameTop));
+    List1->resize(List1->width(), toPixels(frameTop - 15));
 }
 
 void Form2::cmdOk_Click()

@@ -24,15 +24,11 @@ void Form1::mnuPlayVCD_Click()
     if (root.isEmpty())
         return;
 
-    ProbeResult probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegav")));
-    QString subfolder = QStringLiteral("Mpegav");
+    QString subfolder;
+    const ProbeResult probe = probeTrackFolder(root, &subfolder);
     if (probe.status == Lookup::Error) {
         showMessage(QStringLiteral("Error : ") + probe.error);
         return;
-    }
-    if (probe.status != Lookup::Found) {
-        probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegsav")));
-        subfolder = QStringLiteral("Mpegsav");
     }
     if (probe.status != Lookup::Found) {
         for (int i = 0; i < kSlots; ++i)
@@ -77,8 +73,7 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
 
     // A window left over from an opening that did not end normally is not
     // reused: each opening starts from the window's first state.
-    if (form2_)
-        delete form2_;
+    closeForm2();
     form2_ = new Form2(this);
     form2_->List1->clear();
     for (int i = 9; i < File1.ListCount(); ++i)
@@ -87,8 +82,6 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
                            QString::number(form2_->List1->count()) + QLatin1Char(' '));
     state.ChosenTrack.clear();
     form2_->exec();   // the window deletes itself when it closes
-    if (form2_)
-        delete form2_;
 
     if (!state.ChosenTrack.isEmpty())
         PlayFile(joinPath(state.TrackFolder, state.ChosenTrack));
@@ -105,12 +98,6 @@ void Form1::Lbl1_MouseMove(int index)
     // The playing track's slot keeps its marked label on show.
     if (Lbl1[index]->isEnabled() && Lbl1[index]->BorderStyle() == 0)
         Cmd1[index]->show();
-}
-
-void Form1::Lbl1_Click(int)
-{
-    // Tracks start only from a button going down; a click on a label,
-    // including the marked one whose button never shows, starts nothing.
 }
 
 void Form1::Frame1_MouseMove()

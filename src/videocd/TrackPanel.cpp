@@ -27,14 +27,7 @@ void Form1::LoadTrackList()
 
     if (!state.DiscPresent) {
         state.TrackCount = 0;
-        for (int i = 0; i < kSlots; ++i) {
-            Lbl1[i]->setEnabled(false);
-            Cmd1[i]->setBackColor(kColorButtonFace);
-            Lbl1[i]->setBackColor(kColorButtonFace);
-            Cmd1[i]->hide();
-            Cmd1[i]->setToolTip(QString());
-            Lbl1[i]->setToolTip(QString());
-        }
+        resetSlots(true, true);
         return;
     }
 
@@ -42,24 +35,15 @@ void Form1::LoadTrackList()
     if (root.isEmpty())
         return;
 
-    ProbeResult probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegav")));
-    QString subfolder = QStringLiteral("Mpegav");
+    QString subfolder;
+    ProbeResult probe = probeTrackFolder(root, &subfolder);
     if (probe.status == Lookup::Error) {
         // The drive could not be read: nothing on the panel can be trusted.
         state.TrackCount = 0;
-        for (int i = 0; i < kSlots; ++i) {
-            Lbl1[i]->setEnabled(false);
-            Cmd1[i]->setBackColor(kColorButtonFace);
-            Lbl1[i]->setBackColor(kColorButtonFace);
-        }
+        resetSlots(false, false);
         if (WMP1->ReadyState() != MediaPlayer::NothingLoaded)
             mnuClose_Click();
         return;
-    }
-    // Later probes that fail count as finding nothing.
-    if (probe.status != Lookup::Found) {
-        probe = seams_.files->probe(joinPath(root, QStringLiteral("Mpegsav")));
-        subfolder = QStringLiteral("Mpegsav");
     }
     if (probe.status != Lookup::Found) {
         // No track folder: list the files at the top of the disc.
@@ -80,13 +64,7 @@ void Form1::LoadTrackList()
         return;
 
     state.TrackCount = std::int16_t(qMin(count, 32767));
-    for (int i = 0; i < kSlots; ++i) {
-        Lbl1[i]->setEnabled(false);
-        Cmd1[i]->setBackColor(kColorButtonFace);
-        Lbl1[i]->setBackColor(kColorButtonFace);
-        Cmd1[i]->setToolTip(QString());
-        Lbl1[i]->setToolTip(QString());
-    }
+    resetSlots(true, false);
     if (count == 0)
         return;
 
@@ -108,6 +86,40 @@ void Form1::LoadTrackList()
         Lbl1[9]->setBackColor(kColorYellow);
         Cmd1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
         Lbl1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
+    }
+}
+
+// A Video CD keeps its tracks in MPEGAV, a Super Video CD in MPEGSAV. Only
+// the first look can tell that the drive cannot be read; a later one that
+// fails counts as finding nothing.
+ProbeResult Form1::probeTrackFolder(const QString &root, QString *subfolder)
+{
+    *subfolder = QStringLiteral("Mpegav");
+    const ProbeResult first = seams_.files->probe(joinPath(root, *subfolder));
+    if (first.status != Lookup::NotFound)
+        return first;
+    *subfolder = QStringLiteral("Mpegsav");
+    ProbeResult second = seams_.files->probe(joinPath(root, *subfolder));
+    if (second.status == Lookup::Error)
+        second.status = Lookup::NotFound;
+    return second;
+}
+
+// Every slot off and in the button face. A rescan clears the tips too; a
+// drive that cannot be read leaves them as they were; a disc taken out also
+// hides the buttons.
+void Form1::resetSlots(bool clearTips, bool hideButtons)
+{
+    for (int i = 0; i < kSlots; ++i) {
+        Lbl1[i]->setEnabled(false);
+        Cmd1[i]->setBackColor(kColorButtonFace);
+        Lbl1[i]->setBackColor(kColorButtonFace);
+        if (clearTips) {
+            Cmd1[i]->setToolTip(QString());
+            Lbl1[i]->setToolTip(QString());
+        }
+        if (hideButtons)
+            Cmd1[i]->hide();
     }
 }
 

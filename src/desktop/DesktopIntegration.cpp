@@ -1,15 +1,13 @@
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 
 #include "app/Form1.h"
+#include "desktop/ScreenSaverInhibitor.h"
+#include "mpris_player_adaptor.h"
+#include "mpris_root_adaptor.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDBusAbstractAdaptor>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -17,102 +15,8 @@ namespace tavero {
 
 namespace {
 
-const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kScreenSaverService = QStringLiteral("org.freedesktop.ScreenSaver");
-const QString kScreenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 constexpr double kMicro = 1e6;
-
-class MprisRoot : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
-    Q_PROPERTY(bool CanQuit READ canQuit)
-    Q_PROPERTY(bool CanRaise READ canRaise)
-    Q_PROPERTY(bool CanSetFullscreen READ canSetFullscreen)
-    Q_PROPERTY(bool Fullscreen READ fullscreen)
-    Q_PROPERTY(bool HasTrackList READ hasTrackList)
-    Q_PROPERTY(QString Identity READ identity)
-    Q_PROPERTY(QString DesktopEntry READ desktopEntry)
-    Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes)
-    Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
-public:
-    explicit MprisRoot(DesktopIntegration *d) : QDBusAbstractAdaptor(d), d_(d) {}
-    bool canQuit() const { return true; }
-    bool canRaise() const { return true; }
-    bool canSetFullscreen() const { return false; }
-    bool fullscreen() const { return false; }
-    bool hasTrackList() const { return false; }
-    QString identity() const { return QStringLiteral("Tavero Player"); }
-    QString desktopEntry() const { return QStringLiteral("org.tavero.Player"); }
-    // Files reach the player through its own window only.
-    QStringList supportedUriSchemes() const { return {}; }
-    QStringList supportedMimeTypes() const { return {}; }
-
-public slots:
-    void Quit() { d_->quit(); }
-    void Raise() { d_->raise(); }
-
-private:
-    DesktopIntegration *d_;
-};
-
-class MprisPlayer : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
-    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
-    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
-    Q_PROPERTY(double Rate READ rate WRITE setRate)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
-    Q_PROPERTY(QVariantMap Metadata READ metadata)
-    Q_PROPERTY(double Volume READ volume WRITE setVolume)
-    Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(bool CanGoNext READ no)
-    Q_PROPERTY(bool CanGoPrevious READ no)
-    Q_PROPERTY(bool CanPlay READ canPlay)
-    Q_PROPERTY(bool CanPause READ canPause)
-    Q_PROPERTY(bool CanSeek READ canSeek)
-    Q_PROPERTY(bool CanControl READ canControl)
-public:
-    explicit MprisPlayer(DesktopIntegration *d) : QDBusAbstractAdaptor(d), d_(d)
-    {
-        connect(d, &DesktopIntegration::Seeked, this, &MprisPlayer::Seeked);
-    }
-    QString playbackStatus() const { return d_->playbackStatus(); }
-    QString loopStatus() const { return d_->loopStatus(); }
-    void setLoopStatus(const QString &s) { d_->setLoopStatus(s); }
-    double rate() const { return 1.0; }
-    void setRate(double) {}
-    QVariantMap metadata() const { return d_->metadata(); }
-    double volume() const { return 1.0; }
-    void setVolume(double) {}
-    qlonglong position() const { return d_->position(); }
-    bool no() const { return false; }
-    bool canPlay() const { return d_->canPlay(); }
-    bool canPause() const { return d_->canPause(); }
-    bool canSeek() const { return d_->canSeek(); }
-    bool canControl() const { return true; }
-
-public slots:
-    void Next() {}
-    void Previous() {}
-    void Pause() { d_->pause(); }
-    void PlayPause() { d_->playPause(); }
-    void Stop() { d_->stop(); }
-    void Play() { d_->play(); }
-    void Seek(qlonglong offset) { d_->seek(offset); }
-    void SetPosition(const QDBusObjectPath &track, qlonglong position)
-    {
-        d_->setPosition(track.path(), position);
-    }
-    void OpenUri(const QString &) {}
-
-signals:
-    void Seeked(qlonglong Position);
-
-private:
-    DesktopIntegration *d_;
-};
 
 } // namespace
 
@@ -128,12 +32,13 @@ QDBusConnection DesktopIntegration::sessionBus()
 }
 
 DesktopIntegration::DesktopIntegration(Form1 *form, QDBusConnection bus)
-    : QObject(form), form_(form), bus_(std::move(bus))
+    : QObject(form), form_(form), bus_(std::move(bus)),
+      screenSaver_(new ScreenSaverInhibitor(bus_, this))
 {
     if (!bus_.isConnected())
         return;
-    new MprisRoot(this);
-    new MprisPlayer(this);
+    new MediaPlayer2Adaptor(this);
+    new PlayerAdaptor(this);
     if (!bus_.registerObject(kObjectPath, this, QDBusConnection::ExportAdaptors))
         return;
     // A second player running takes a name of its own, as MPRIS asks.
@@ -160,16 +65,15 @@ DesktopIntegration::DesktopIntegration(Form1 *form, QDBusConnection bus)
 
 DesktopIntegration::~DesktopIntegration()
 {
-    if (inhibitCookie_ != 0) {
-        bus_.call(QDBusMessage::createMethodCall(kScreenSaverService, kScreenSaverPath,
-                                                 kScreenSaverService, QStringLiteral("UnInhibit"))
-                      << inhibitCookie_,
-                  QDBus::NoBlock);
-    }
     if (registered_) {
         bus_.unregisterService(serviceName_);
         bus_.unregisterObject(kObjectPath);
     }
+}
+
+bool DesktopIntegration::screensaverInhibited() const
+{
+    return screenSaver_->isInhibited();
 }
 
 QString DesktopIntegration::playbackStatus() const
@@ -246,35 +150,35 @@ bool DesktopIntegration::canSeek() const
     return form_ && form_->WMP1->ReadyState() == MediaPlayer::Loaded && form_->WMP1->Duration() > 0;
 }
 
-void DesktopIntegration::play()
+void DesktopIntegration::Play()
 {
     if (form_ && form_->WMP1->PlayState() != MediaPlayer::Playing)
         form_->mnuRun->trigger();
 }
 
-void DesktopIntegration::pause()
+void DesktopIntegration::Pause()
 {
     if (form_ && form_->WMP1->PlayState() == MediaPlayer::Playing)
         form_->mnuPause->trigger();
 }
 
-void DesktopIntegration::playPause()
+void DesktopIntegration::PlayPause()
 {
     if (!form_)
         return;
     if (form_->WMP1->PlayState() == MediaPlayer::Playing)
-        pause();
+        Pause();
     else
-        play();
+        Play();
 }
 
-void DesktopIntegration::stop()
+void DesktopIntegration::Stop()
 {
     if (form_)
         form_->mnuStop->trigger();
 }
 
-void DesktopIntegration::seek(qlonglong offsetMicroseconds)
+void DesktopIntegration::Seek(qlonglong offsetMicroseconds)
 {
     if (!canSeek())
         return;
@@ -284,24 +188,24 @@ void DesktopIntegration::seek(qlonglong offsetMicroseconds)
     emit Seeked(position());
 }
 
-void DesktopIntegration::setPosition(const QString &track, qlonglong positionMicroseconds)
+void DesktopIntegration::SetPosition(const QDBusObjectPath &track, qlonglong positionMicroseconds)
 {
     // A position for a track that is no longer the current one is ignored,
     // as MPRIS asks.
-    if (!canSeek() || track != trackId() || positionMicroseconds < 0 ||
+    if (!canSeek() || track.path() != trackId() || positionMicroseconds < 0 ||
         double(positionMicroseconds) / kMicro > form_->WMP1->Duration())
         return;
     form_->WMP1->setCurrentPosition(double(positionMicroseconds) / kMicro);
     emit Seeked(position());
 }
 
-void DesktopIntegration::quit()
+void DesktopIntegration::Quit()
 {
     if (form_)
         form_->mnuExit->trigger();
 }
 
-void DesktopIntegration::raise()
+void DesktopIntegration::Raise()
 {
     if (!form_)
         return;
@@ -321,7 +225,7 @@ void DesktopIntegration::playerChanged()
         ++trackSerial_;
     }
     publishChanges();
-    updateScreensaver();
+    screenSaver_->setInhibited(form_->WMP1->PlayState() == MediaPlayer::Playing);
 }
 
 void DesktopIntegration::publishChanges()
@@ -344,43 +248,13 @@ void DesktopIntegration::publishChanges()
     published_ = now;
     if (changed.isEmpty())
         return;
+    // Qt's adaptors answer property reads but announce no changes: the
+    // standard signal is sent by hand.
     QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << kPlayerInterface << changed << QStringList();
     bus_.send(signal);
 }
 
-void DesktopIntegration::updateScreensaver()
-{
-    if (!bus_.isConnected() || !form_)
-        return;
-    wantInhibit_ = form_->WMP1->PlayState() == MediaPlayer::Playing;
-    if (wantInhibit_ && inhibitCookie_ == 0 && !inhibitPending_) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kScreenSaverService, kScreenSaverPath,
-                                                           kScreenSaverService, QStringLiteral("Inhibit"));
-        call << QStringLiteral("Tavero Player") << QStringLiteral("Playing video");
-        inhibitPending_ = true;
-        auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-            w->deleteLater();
-            inhibitPending_ = false;
-            QDBusPendingReply<uint> reply = *w;
-            if (reply.isError())
-                return;   // no screensaver service: nothing to keep away
-            inhibitCookie_ = reply.value();
-            // Playback may have stopped while the answer was on its way.
-            if (!wantInhibit_)
-                updateScreensaver();
-        });
-    } else if (!wantInhibit_ && inhibitCookie_ != 0) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kScreenSaverService, kScreenSaverPath,
-                                                           kScreenSaverService, QStringLiteral("UnInhibit"));
-        call << inhibitCookie_;
-        inhibitCookie_ = 0;
-        bus_.asyncCall(call);
-    }
-}
-
 } // namespace tavero
 
-#include "DesktopIntegration.moc"

@@ -1,0 +1,117 @@
+#pragma once
+// What a Linux desktop expects of a player beyond its window: the MPRIS
+// remote control on the session bus (media keys, desktop widgets) and
+// keeping the screensaver away while video plays. Every command from the
+// bus goes through the same menu actions a user would choose, so the menus
+// stay in step. Without a session bus none of this is there, silently.
+//
+// This object is what the bus sees at kObjectPath: the adaptors generated
+// from org.mpris.MediaPlayer2*.xml read its properties and call its
+// methods by their D-Bus names.
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+
+namespace tavero {
+
+class Form1;
+class ScreenSaverInhibitor;
+
+class DesktopIntegration : public QObject {
+    Q_OBJECT
+    // org.mpris.MediaPlayer2
+    Q_PROPERTY(bool CanQuit READ yes)
+    Q_PROPERTY(bool CanRaise READ yes)
+    Q_PROPERTY(bool CanSetFullscreen READ no)
+    Q_PROPERTY(bool Fullscreen READ no)
+    Q_PROPERTY(bool HasTrackList READ no)
+    Q_PROPERTY(QString Identity READ identity)
+    Q_PROPERTY(QString DesktopEntry READ desktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ none)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ none)
+    // org.mpris.MediaPlayer2.Player
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
+    Q_PROPERTY(double Rate READ one WRITE ignore)
+    Q_PROPERTY(double MinimumRate READ one)
+    Q_PROPERTY(double MaximumRate READ one)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ one WRITE ignore)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(bool CanGoNext READ no)
+    Q_PROPERTY(bool CanGoPrevious READ no)
+    Q_PROPERTY(bool CanPlay READ canPlay)
+    Q_PROPERTY(bool CanPause READ canPause)
+    Q_PROPERTY(bool CanSeek READ canSeek)
+    Q_PROPERTY(bool CanControl READ yes)
+public:
+    static inline const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.tavero");
+    static inline const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+
+    // The desktop's session bus when one is running, else a connection
+    // that is not connected. Asking Qt for the session bus with none
+    // announced makes libdbus autolaunch one (dbus-launch with $DISPLAY
+    // set), which would outlive the player.
+    static QDBusConnection sessionBus();
+
+    // Becomes a child of the window; does nothing when the bus is not
+    // connected.
+    DesktopIntegration(Form1 *form, QDBusConnection bus);
+    ~DesktopIntegration() override;
+
+    bool isRegistered() const { return registered_; }
+    QString serviceName() const { return serviceName_; }
+    bool screensaverInhibited() const;
+
+    QString playbackStatus() const;
+    QString loopStatus() const;
+    void setLoopStatus(const QString &status);
+    QVariantMap metadata() const;
+    qlonglong position() const;
+    bool canPlay() const;
+    bool canPause() const;
+    bool canSeek() const;
+
+    // The bus's methods.
+    void Raise();
+    void Quit();
+    void Next() {}
+    void Previous() {}
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Play();
+    void Seek(qlonglong offsetMicroseconds);
+    void SetPosition(const QDBusObjectPath &track, qlonglong positionMicroseconds);
+    // Files reach the player through its own window only.
+    void OpenUri(const QString &) {}
+
+signals:
+    void Seeked(qlonglong position);
+
+private:
+    static bool yes() { return true; }
+    static bool no() { return false; }
+    static double one() { return 1.0; }
+    static void ignore(double) {}
+    static QStringList none() { return {}; }
+    static QString identity() { return QStringLiteral("Tavero Player"); }
+    static QString desktopEntry() { return QStringLiteral("org.tavero.Player"); }
+    void playerChanged();
+    void publishChanges();
+    QString trackId() const;
+
+    QPointer<Form1> form_;
+    QDBusConnection bus_;
+    ScreenSaverInhibitor *screenSaver_ = nullptr;
+    QString serviceName_;
+    bool registered_ = false;
+    QVariantMap published_;
+    quint64 trackSerial_ = 0;
+    QString lastFile_;
+};
+
+} // namespace tavero
