@@ -62,7 +62,6 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    form.state.SingleFileMode = true;
     form.PlayFile(clip);
     if (player->PlayState() != MediaPlayer::Playing) {
         std::fprintf(stderr, "bench-busy: the clip does not play: %s\n", qPrintable(player->ErrorDescription()));

@@ -56,7 +56,7 @@ int main(int argc, char **argv)
     Form1 form(seams.seams(), new MpvPlayer(MpvPlayer::Output::Headless));
     form.FindCDDrive(false);
     form.LoadTrackList();
-    if (form.state.TrackCount != std::min(files, 32767) || form.File1.ListCount() != files) {
+    if (form.File1.ListCount() != files) {
         std::fprintf(stderr, "bench-scan: the scan found %d of %d files\n", form.File1.ListCount(), files);
         return 1;
     }
@@ -68,13 +68,19 @@ int main(int argc, char **argv)
         form.LoadTrackList();
         steady.push_back(t.nsecsElapsed() / 1000.0);
     }
+    // A track more, then one less: each scan finds a new count and builds
+    // the panel again.
+    const QString extra = disc.path() + QStringLiteral("/MPEGAV/ZZEXTRA.DAT");
     for (int i = 0; i < rebuildRuns; ++i) {
-        form.state.TrackCount = 0;
+        if (i % 2 == 0)
+            (void)QFile(extra).open(QIODevice::WriteOnly);
+        else
+            QFile::remove(extra);
         t.start();
         form.LoadTrackList();
         rebuild.push_back(t.nsecsElapsed() / 1000.0);
     }
-    if (form.state.TrackCount != files || form.Lbl1[9]->toolTip() != QLatin1String(" More tracks list ...")) {
+    if (form.File1.ListCount() < files || form.Lbl1[9]->toolTip() != QLatin1String(" More tracks list ...")) {
         std::fprintf(stderr, "bench-scan: the panel was not built\n");
         return 1;
     }

@@ -68,7 +68,6 @@ public:
     Form1(const Seams &seams, MediaPlayer *player, QWidget *parent = nullptr);
     ~Form1() override;
 
-    Form1State state;
     QString HelpFile() const { return helpFile_; }
 
     // Controls, in the window's own order.
@@ -195,6 +194,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What the handlers share; only they and the more-tracks window see it.
+    Form1State state;
+
     void createControls();
     void createMenus();
     void connectPlayer();

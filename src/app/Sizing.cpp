@@ -50,7 +50,7 @@ void Form1::FitToPlayer()
 
 namespace {
 
-constexpr int kViewSwitches[] = {26, 1108};
+constexpr int kViewSwitches[] = {MediaPlayer::ViewSeekBar, MediaPlayer::ViewTimeReadout};
 
 } // namespace
 

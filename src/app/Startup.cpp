@@ -43,13 +43,13 @@ void Form1::Form_Load()
     WMP1->setStartOption(1017, true);
     WMP1->setStartOption(1021, true);
     WMP1->setStartOption(29, true);
-    WMP1->setViewOption(23, true);
-    WMP1->setViewOption(26, true);
+    WMP1->setViewOption(MediaPlayer::ViewTransport, true);
+    WMP1->setViewOption(MediaPlayer::ViewSeekBar, true);
     WMP1->setStartOption(1056, true);
-    WMP1->setViewOption(1025, true);
+    WMP1->setViewOption(MediaPlayer::ViewVolume, true);
     WMP1->setStartOptionValue(32, 0);
     WMP1->setDisplaySize(MediaPlayer::DefaultSize);
-    WMP1->setViewOption(1108, true);
+    WMP1->setViewOption(MediaPlayer::ViewTimeReadout, true);
     for (int id : {27, 1062, 1069, 1015, 1064, 1063})
         WMP1->setStartOption(id, true);
 

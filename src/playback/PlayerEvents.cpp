@@ -9,8 +9,10 @@ namespace {
 
 // The component's own controls that the handlers switch back on after
 // every change of state, in the order they are checked.
-constexpr int kViewOptionsRestored[] = {1107, 23, 26, 1025, 1108};
-constexpr int kViewOptionOutsideFullScreen = 1086;
+constexpr int kViewOptionsRestored[] = {MediaPlayer::ViewContextMenu, MediaPlayer::ViewTransport,
+                                         MediaPlayer::ViewSeekBar, MediaPlayer::ViewVolume,
+                                         MediaPlayer::ViewTimeReadout};
+constexpr int kViewOptionOutsideFullScreen = MediaPlayer::ViewStatusLine;
 
 } // namespace
 
