@@ -1,7 +1,7 @@
 // The real program under an X server with a session bus: a clip named on its command line
 // plays, the desktop steers it over MPRIS and the screensaver is kept away while it plays;
 // SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it as File > Exit does.
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 #include "support/Fakes.h"
 #include "support/TestMedia.h"
 

@@ -1,6 +1,6 @@
 // The main window: start-up and the command line, what the menus offer in
 // each state and how the window closes from there, sizes, help and About.
-#include "app/DesktopIntegration.h"
+#include "desktop/DesktopIntegration.h"
 #include "support/FormRig.h"
 
 #include <QMenu>
