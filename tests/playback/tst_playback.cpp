@@ -60,8 +60,9 @@ private slots:
         QTest::newRow("close, nothing loaded") << "open givesout close error" << closed + bad;
         // A stream that gives out falls to stopped: Open File comes back.
         QTest::newRow("gives out") << "open givesout error" << "Run " + closed + bad;
-        QTest::newRow("gives out, silenced") << "open close open givesout error"
-                                             << "Run Close " + idle + "1 2 3 | clip clip | closed | ";
+        // The silence Close asked for ends with the next medium it did not cover.
+        QTest::newRow("gives out after Close") << "open close open givesout error"
+                                               << "Run " + idle + "1 2 3 | clip clip | closed | " + bad;
         // Trouble: back from full screen, paused, told; Close while loaded.
         QTest::newRow("full screen") << "open full" << playing + "1 2 3 | clip | playing size 3 | ";
         QTest::newRow("error") << "open full error" << "Run Stop Close " + paused + bad;
@@ -89,6 +90,8 @@ private slots:
         QTest::newRow("grown, moved over") << "hover min grow move" << idle + "1 2 3 |  | closed | ";
         // A track that fails loses its colour; the shared last slot keeps it.
         const QString all = "1 2 3 4 5 6 7 8 9 ---", failed = " | stopped | Error : Cannot play this file";
+        QTest::newRow("gives out from the list") << "disc15 f12 givesout error"
+                                                 << "Run " + idle + all + " | AVSEQ13 | closed | " + bad;
         QTest::newRow("track fails") << "t0 openfails t1" << idle + "1 2! 3 | AVSEQ01 AVSEQ02" + failed;
         QTest::newRow("10th on") << "disc15 t3 f12 end" << playing + all + "* | AVSEQ04 AVSEQ13 AVSEQ14 | playing | ";
         QTest::newRow("10th on, closed") << "disc15 t3 f12 close" << idle + all + " | AVSEQ04 AVSEQ13 | closed | ";
