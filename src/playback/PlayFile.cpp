@@ -1,5 +1,7 @@
 #include "app/Form1.h"
 
+#include "videocd/DrivePath.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -51,7 +53,7 @@ void Form1::PlayFile(const QString &fileName)
         const QString wanted = fileName.toLower();
         const int count = File1.ListCount();
         for (int k = 0; k < count; ++k) {
-            const QString track = state.TrackFolder + QLatin1Char('/') + File1.List(k);
+            const QString track = joinPath(state.TrackFolder, File1.List(k));
             if (track.toLower() != wanted)
                 continue;
             if (state.CurrentTrack != k && state.CurrentTrack >= 0)
