@@ -72,7 +72,7 @@ void MpvPlayer::buildInterface()
         video_ = QWidget::createWindowContainer(glWindow_, videoBox_);
         video_->setFocusPolicy(Qt::NoFocus);
         video_->setMouseTracking(true);
-        glWindow_->setInputTarget(video_);
+        glWindow_->setHolder(video_);
         connect(glWindow_, &MpvVideoWindow::renderContextReady, client_.get(), &MpvClient::useRenderContext);
         connect(glWindow_, &MpvVideoWindow::cannotDraw, this, &MpvPlayer::pictureUnavailable);
     }

@@ -137,16 +137,10 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     client_->loadFile(loadTarget(abs), track_ != nullptr);
     QElapsedTimer clock;
     clock.start();
-    while (load_.outcome == LoadOutcome::Waiting && clock.elapsed() < kOpenTimeoutMs) {
-        // mpv may show the first frame before it reports the file loaded,
-        // and waits for that frame to be drawn: short waits, taking frames.
-        double wait = (kOpenTimeoutMs - clock.elapsed()) / 1000.0;
-        if (glWindow_) {
-            glWindow_->takeFrame();
-            wait = qMin(wait, 0.01);
-        }
-        client_->waitForEvent(wait);
-    }
+    // mpv may show the first frame before it reports the file loaded; the
+    // drawing thread takes it meanwhile.
+    while (load_.outcome == LoadOutcome::Waiting && clock.elapsed() < kOpenTimeoutMs)
+        client_->waitForEvent((kOpenTimeoutMs - clock.elapsed()) / 1000.0);
     switch (load_.outcome) {
     case LoadOutcome::Loaded:
         return true;
