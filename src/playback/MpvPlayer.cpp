@@ -75,6 +75,7 @@ void MpvPlayer::buildInterface()
         glWindow_->setHolder(video_);
         connect(glWindow_, &MpvVideoWindow::renderContextReady, client_.get(), &MpvClient::useRenderContext);
         connect(glWindow_, &MpvVideoWindow::cannotDraw, this, &MpvPlayer::pictureUnavailable);
+        connect(glWindow_, &MpvVideoWindow::frameDrawn, this, &MpvPlayer::releaseStart);
     }
     video_->setObjectName(QStringLiteral("video"));
     video_->installEventFilter(this);
@@ -207,7 +208,8 @@ bool MpvPlayer::Play(QString *error)
             return fail(errorDescription_);
         }
     }
-    client_->setPaused(false);
+    if (!holdingStart_)
+        client_->setPaused(false);
     setPlayState(Playing);
     return true;
 }
@@ -221,6 +223,7 @@ bool MpvPlayer::Pause(QString *error)
         return false;
     }
     if (playState_ == Playing) {
+        holdingStart_ = false;
         client_->setPaused(true);
         setPlayState(Paused);
     }
@@ -232,6 +235,7 @@ bool MpvPlayer::Stop(QString *)
     // Stopping an empty player is no failure: callers stop before they open.
     if (!client_->isValid() || readyState_ != Loaded || playState_ == Stopped)
         return true;
+    holdingStart_ = false;
     client_->setPaused(true);
     seekTo(0);
     setPlayState(Stopped);

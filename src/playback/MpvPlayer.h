@@ -177,6 +177,7 @@ private:
     void failSoon(const QString &description);
     void failPlayback(const QString &description);
     void unloadQuietly();
+    void releaseStart();
 
     // MpvPlayerView.cpp
     void applySize();
@@ -197,6 +198,9 @@ private:
     QString initError_;
     bool opening_ = false;
     bool failing_ = false;   // a failure waits for mpv's words on it
+    // A file's clock waits for its first frame to be drawn (releaseStart).
+    bool holdingStart_ = false;
+    quint64 holdSerial_ = 0;
     Load load_;
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;

@@ -129,11 +129,23 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     failing_ = false;
     load_ = Load{};
     load_.path = abs;
-    client_->setPaused(false);
     // The picture's contexts, started at construction, must be there
-    // before mpv starts the video output for the file.
-    if (glWindow_)
-        glWindow_->ensureRenderContext();
+    // before mpv starts the video output for the file. The file starts
+    // paused, on its first frame, until that frame has been drawn: the
+    // first frame compiles the picture's shaders, which on a software
+    // renderer with a cold shader cache takes longer than a frame lasts,
+    // and frames falling due meanwhile would be dropped.
+    holdingStart_ = glWindow_ && glWindow_->ensureRenderContext();
+    client_->setPaused(holdingStart_);
+    if (holdingStart_) {
+        glWindow_->reportNextFrame();
+        // Should no frame come (a picture that cannot be drawn), the
+        // sound does not wait for it long.
+        QTimer::singleShot(1000, this, [this, serial = ++holdSerial_] {
+            if (serial == holdSerial_)
+                releaseStart();
+        });
+    }
     client_->loadFile(loadTarget(abs), track_ != nullptr);
     QElapsedTimer clock;
     clock.start();
@@ -214,6 +226,8 @@ void MpvPlayer::onFileInfo(const MpvClient::FileInfo &info)
     videoSize_ = info.display.isEmpty() ? info.demuxed : info.display;
     updateControls();
     load_.outcome = LoadOutcome::Loaded;
+    if (videoSize_.isEmpty())
+        releaseStart();   // sound alone: no frame to wait for
 }
 
 void MpvPlayer::onEndFile(qint64 entry, MpvClient::EndReason reason, int error)
@@ -365,8 +379,19 @@ void MpvPlayer::failPlayback(const QString &description)
         emit Error();
 }
 
+void MpvPlayer::releaseStart()
+{
+    if (!holdingStart_)
+        return;
+    holdingStart_ = false;
+    // Open and Play set Playing once the file has loaded.
+    if (playState_ == Playing || opening_)
+        client_->setPaused(false);
+}
+
 void MpvPlayer::unloadQuietly()
 {
+    holdingStart_ = false;
     client_->stop();
     currentEntry_ = -1;
     fileName_.clear();

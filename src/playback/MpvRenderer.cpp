@@ -199,6 +199,8 @@ void MpvRenderer::loop()
         } else if (newFrame) {
             drawHidden(pixels);
         }
+        if (newFrame && noteFrame_.exchange(false))
+            notify_(Note::FrameDrawn);
     }
 }
 

@@ -20,6 +20,7 @@
 // provideSurface().
 
 #include <QSize>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -37,7 +38,7 @@ namespace tavero {
 class MpvRenderer {
 public:
     // What the thread tells the GUI, from the thread: only post from there.
-    enum class Note { SurfaceWanted, Ready, Failed, HiddenFrame };
+    enum class Note { SurfaceWanted, Ready, Failed, HiddenFrame, FrameDrawn };
 
     // mpv must be initialised already; window outlives the renderer.
     MpvRenderer(mpv_handle *mpv, QWindow *window, std::function<void(Note)> notify);
@@ -55,6 +56,9 @@ public:
     void setTarget(bool exposed, QSize pixels);
     // GUI thread: draws the current frame again (after an expose).
     void redraw();
+    // Any thread: the next new frame drawn (on screen or off) is noted
+    // with FrameDrawn.
+    void noteNextFrame() { noteFrame_ = true; }
     // GUI thread: frees mpv's render context (with its GL context
     // current) and ends the thread. Must run before the mpv handle goes.
     void stop();
@@ -89,6 +93,7 @@ private:
     bool exposed_ = false;
     QSize pixels_;
     bool hiddenNoted_ = false;
+    std::atomic<bool> noteFrame_{false};
     // Held while a frame goes into the window, so that the GUI can wait
     // for the end of that frame before the window's surface changes.
     std::mutex drawing_;

@@ -45,6 +45,9 @@ void MpvVideoWindow::onNote(MpvRenderer::Note note)
     case MpvRenderer::Note::Failed:
         announce(note == MpvRenderer::Note::Ready);
         break;
+    case MpvRenderer::Note::FrameDrawn:
+        emit frameDrawn();
+        break;
     case MpvRenderer::Note::HiddenFrame:
         // Frames keep coming while the window is shown but not exposed:
         // under Wayland that is a new top-level window that never exposed
@@ -82,6 +85,12 @@ void MpvVideoWindow::releaseRenderContext()
         return;
     renderer_->stop();
     renderer_.reset();
+}
+
+void MpvVideoWindow::reportNextFrame()
+{
+    if (renderer_)
+        renderer_->noteNextFrame();
 }
 
 void MpvVideoWindow::updateTarget()

@@ -37,6 +37,8 @@ public:
     // Frees the render context and ends the drawing thread. Must run
     // before the mpv handle is destroyed.
     void releaseRenderContext();
+    // frameDrawn() comes once the next new frame has been drawn.
+    void reportNextFrame();
     // The widget holding this window (its container). Mouse input lands
     // on this native window; it is passed on to the holder, so the
     // component handles input in one place. Before the holder is hidden
@@ -46,6 +48,9 @@ public:
 signals:
     // mpv can send the video here now.
     void renderContextReady();
+    // A new frame has been drawn (or taken while hidden) since
+    // reportNextFrame().
+    void frameDrawn();
     // No picture can be shown: no OpenGL here, or (under Wayland) the
     // compositor never lets this window be drawn.
     void cannotDraw();
