@@ -3,10 +3,13 @@
 # by side in one run on the same file, and prints one line per figure:
 # the medians, with the spread of the single runs (minimum-maximum).
 #
-#   bench/run.sh BUILD_DIR [--only FIGURE]
+#   bench/run.sh BUILD_DIR [--only FIGURE] [--before BUILD_DIR]
 #
 # FIGURE is one of launch, play (CPU and memory), idle, scan, image, busy;
-# without --only every figure is measured, which takes long.
+# without --only every figure is measured, which takes long. --before names
+# a build of an earlier version whose bench-busy is run in turn with this
+# one's, so figure 7 shows both, measured side by side (`make bench` builds
+# the version before the drawing moved off the GUI thread for this).
 #
 # All three players draw through OpenGL on one Xvfb display started here.
 # VLC refuses to run as root, so when the bench runs as root, every player
@@ -18,9 +21,13 @@ set -uo pipefail
 build=$(cd "${1:-build}" && pwd) || exit 2
 shift || true
 only=
+before=
 while [ $# -gt 0 ]; do
   case $1 in
     --only) only=${2:-}; shift 2 || { echo "bench: --only needs a figure" >&2; exit 2; } ;;
+    --before) before=$(cd "${2:-}" 2>/dev/null && pwd) && [ -x "$before/bench/bench-busy" ] ||
+        { echo "bench: --before needs a build with bench/bench-busy" >&2; exit 2; }
+      shift 2 ;;
     *) echo "bench: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -293,28 +300,47 @@ fi
 # 7. Frames mpv dropped or drew late while the GUI thread had other work:
 # the real window, the drive watch scanning 10,000 track files every
 # second, the window resized every 100 ms, a menu opened every second.
-if wanted busy; then
-  busy_sum=() busy_runs=()
-  for i in 1 2 3; do
-    if r=$(as_user timeout 60 "$busy" "$track" 15 10000 2>>"$log"); then
-      d=$(value frames_dropped "$r") l=$(value frames_delayed "$r")
-      busy_sum+=("$((d + l))")
-      busy_runs+=("$d+$l")
-    fi
-  done
-  if [ ${#busy_sum[@]} -eq 3 ]; then
-    m=$(echo "${busy_sum[*]}" | median)
-    line "7 frames dropped or delayed while the window is busy" "$m [$(echo "${busy_sum[*]}" | spread)]" "-" "-" "-" "-" "0" \
+# With --before, the earlier build's runs alternate with ours.
+# busy_figure LABEL RUNS...: one line for the runs' sums (dropped+delayed).
+busy_figure() {
+  local label=$1
+  shift
+  local sums=() r
+  for r in "$@"; do sums+=("$((${r%+*} + ${r#*+}))"); done
+  if [ $# -eq 3 ]; then
+    local m
+    m=$(echo "${sums[*]}" | median)
+    line "7 frames dropped or delayed while the window is busy$label" "$m [$(echo "${sums[*]}" | spread)]" "-" "-" "-" "-" "0" \
       "$(awk -v m="$m" 'BEGIN {print (m == 0) ? "yes" : "NO"}')"
-    echo "    frames dropped+delayed in 15 s of a busy window: ${busy_runs[*]}" >>"$work/details"
+    echo "    frames dropped+delayed in 15 s of a busy window$label: $*" >>"$work/details"
   else
-    line "7 frames dropped or delayed while the window is busy" "failed" "-" "-" "-" "-" "0" "-"
+    line "7 frames dropped or delayed while the window is busy$label" "failed" "-" "-" "-" "-" "0" "-"
     failed=1
   fi
+}
+if wanted busy; then
+  busy_runs=() before_runs=()
+  # busy_once BENCH-BUSY: "dropped+delayed" of one run, or nothing.
+  busy_once() {
+    local r
+    r=$(as_user timeout 60 "$1" "$track" 15 10000 2>>"$log") &&
+      echo "$(value frames_dropped "$r")+$(value frames_delayed "$r")"
+  }
+  for i in 1 2 3; do
+    if [ -n "$before" ] && [ $((i % 2)) -eq 1 ]; then
+      before_runs+=($(busy_once "$before/bench/bench-busy"))
+      busy_runs+=($(busy_once "$busy"))
+    elif [ -n "$before" ]; then
+      busy_runs+=($(busy_once "$busy"))
+      before_runs+=($(busy_once "$before/bench/bench-busy"))
+    else
+      busy_runs+=($(busy_once "$busy"))
+    fi
+  done
+  [ -n "$before" ] && busy_figure " (before)" "${before_runs[@]}"
+  busy_figure "" "${busy_runs[@]}"
 fi
 
-echo
-echo "Single runs:"
 cat "$work/details" 2>/dev/null
 if [ "$failed" -ne 0 ]; then
   echo

@@ -17,7 +17,8 @@
 // readable, non-empty regular file. It waits (a few seconds at most) until
 // mpv has loaded the file or refused it; a refusal fails the call with a
 // description naming the file and the reason, and leaves nothing loaded
-// (no Error event). On success it plays by itself.
+// (no Error event). On success it plays by itself, from the moment its
+// first frame has been drawn.
 //
 // A failure during playback (mpv gives up on the stream, or the file
 // shrinks or vanishes under it, as when a disc is taken out) unloads the
@@ -43,8 +44,9 @@
 // display (the offscreen or minimal platform), and a window otherwise.
 //
 // The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never
-// waits for mpv's core, except Open for its file), MpvVideoWindow draws
-// the picture, ControlBar shows the controls. This class holds the state
+// waits for mpv's core, except Open for its file), MpvVideoWindow holds
+// the picture, which MpvRenderer draws on a thread of its own (a busy GUI
+// thread costs no frames), ControlBar shows the controls. This class holds the state
 // machine, the size and full screen; its code is spread over
 // MpvPlayer.cpp (set-up, transport, states), MpvPlayerLoad.cpp (opening
 // and mpv's events) and MpvPlayerView.cpp (size, full screen, input,
