@@ -147,8 +147,16 @@ void ControlBar::showState(int playState, int readyState, double position, doubl
         timeLabel_->setText(readout);
     if (!seeking_) {
         const QSignalBlocker block(seekBar_);
-        seekBar_->setRange(0, int(qMax(0.0, duration) * 1000));
-        seekBar_->setValue(int(position * 1000));
+        const int end = int(qMax(0.0, duration) * 1000);
+        const int at = qBound(0, int(position * 1000), end);
+        seekBar_->setRange(0, end);
+        // The position comes with every frame, and every new value
+        // repaints the bar: it moves when its handle would move.
+        const int span = seekBar_->width();
+        if (at == 0 || at == end ||
+            QStyle::sliderPositionFromValue(0, end, at, span) !=
+                QStyle::sliderPositionFromValue(0, end, seekBar_->value(), span))
+            seekBar_->setValue(at);
     }
     QString state;
     switch (playState) {
