@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
+#include <pthread.h>
 #include <vector>
 
 namespace tavero {
@@ -23,7 +24,11 @@ void *getProcAddress(void *ctx, const char *name)
 MpvRenderer::MpvRenderer(mpv_handle *mpv, QWindow *window, std::function<void(Note)> notify)
     : mpv_(mpv), window_(window), notify_(std::move(notify)), gui_(QThread::currentThread())
 {
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        // Named, so that per-thread figures tell it from the GUI thread.
+        pthread_setname_np(pthread_self(), "tavero:render");
+        run();
+    });
 }
 
 MpvRenderer::~MpvRenderer()
