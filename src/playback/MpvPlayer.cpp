@@ -9,11 +9,6 @@
 
 namespace tavero {
 
-namespace {
-
-
-} // namespace
-
 MpvPlayer::MpvPlayer(QWidget *parent) : MpvPlayer(Output::Auto, parent) {}
 
 MpvPlayer::MpvPlayer(Output output, QWidget *parent) : MediaPlayer(parent)
