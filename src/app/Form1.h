@@ -10,9 +10,10 @@
 //              (scan), PlayVideoCd.cpp (Play Video CD, slots), Form2.cpp
 //   files/     OpenDialog.cpp, RecentFiles.cpp
 //
-// Controls and the state record are public on purpose: like the form they
-// model, the window is a bag of controls that its handlers (and the tests)
-// reach directly.
+// The controls are public on purpose: like the form they model, the window
+// is a bag of controls that its handlers (and the tests) reach directly.
+// The state record is private to the window and its handlers; tests drive
+// the window and read what it shows.
 
 #include "platform/Platform.h"
 #include "playback/MediaPlayer.h"
