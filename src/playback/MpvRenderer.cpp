@@ -122,8 +122,7 @@ void MpvRenderer::run()
     const bool ok = setUp();
     {
         std::lock_guard lock(m_);
-        if (phase_ != Phase::Stopped)
-            phase_ = ok ? Phase::Ready : Phase::Failed;
+        phase_ = ok ? Phase::Ready : Phase::Failed;
         wake_.notify_all();
     }
     notify_(ok ? Note::Ready : Note::Failed);
@@ -156,10 +155,8 @@ bool MpvRenderer::setUp()
         wake_.notify_all();
         notify_(Note::SurfaceWanted);
         wake_.wait(lock, [this] { return quit_ || offscreen_; });
-        if (quit_) {
-            phase_ = Phase::Stopped;
+        if (quit_)
             return false;
-        }
     }
     if (!gl_->makeCurrent(offscreen_)) {
         qWarning("mpv: no OpenGL context; the video stays black");
@@ -215,11 +212,8 @@ void MpvRenderer::drawIntoWindow(bool newFrame)
     QSize pixels;
     {
         std::lock_guard lock(m_);
-        if (!exposed_) {
-            pixels = QSize();
-        } else {
+        if (exposed_)
             pixels = pixels_;
-        }
     }
     if (pixels.isEmpty() || !gl_->makeCurrent(window_)) {
         if (newFrame)

@@ -64,7 +64,7 @@ public:
     void stop();
 
 private:
-    enum class Phase { MakingContext, WantsSurface, MakingRenderContext, Ready, Failed, Stopped };
+    enum class Phase { MakingContext, WantsSurface, MakingRenderContext, Ready, Failed };
 
     void run();
     bool setUp();
