@@ -7,28 +7,30 @@
 #   scripts/mutant.sh 7        fault M07
 #   scripts/mutant.sh ALL      every fault in turn
 #   scripts/mutant.sh check    only checks that every fault still applies
+#   scripts/mutant.sh P07      fault P07 of another list (LIST=...)
 #
-# BUILD (default build) is the tree, JOBS (default 2) the parallel jobs.
+# LIST (default tests/mutants.txt) is the list of faults, BUILD (default
+# build) the tree, JOBS (default 2) the parallel jobs.
 # Each result is also appended to $BUILD/mutants.log.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-LIST=tests/mutants.txt
+LIST=${LIST:-tests/mutants.txt}
 BUILD=${BUILD:-build}
 JOBS=${JOBS:-2}
 
-ids() { sed -n 's/^\(M[0-9][0-9]*\) .*/\1/p' "$LIST"; }
+ids() { sed -n 's/^\([A-Z][0-9][0-9]*\) .*/\1/p' "$LIST"; }
 
 # Writes the faulty line into the file, or with DRY=1 only checks that it
 # would: the old line must be found exactly once, on the line named.
 apply() {
-  ID="$1" DRY="${2:-0}" perl -e '
+  ID="$1" DRY="${2:-0}" LIST="$LIST" perl -e '
     use strict; use warnings;
     my ($id, $dry) = ($ENV{ID}, $ENV{DRY});
-    open my $l, "<", "tests/mutants.txt" or die "no list\n";
+    open my $l, "<", $ENV{LIST} or die "no list\n";
     my ($file, $line, $old, $new, $in);
     while (<$l>) {
       chomp;
-      if (/^(M\d+) ([^:]+):(\d+): /) { $in = ($1 eq $id); ($file, $line) = ($2, $3) if $in; next; }
+      if (/^([A-Z]\d+) ([^:]+):(\d+): /) { $in = ($1 eq $id); ($file, $line) = ($2, $3) if $in; next; }
       next unless $in;
       if (/^- (.*)$/) { $old = $1; } elsif (/^\+ (.*)$/) { $new = $1; last; }
     }
@@ -79,6 +81,9 @@ case "${1:-}" in
   [0-9]*)
     [ -d "$BUILD" ] || { echo "no build tree $BUILD: run make build first" >&2; exit 2; }
     run_one "$(printf 'M%02d' "$((10#$1))")" ;;
+  [A-Z][0-9]*)
+    [ -d "$BUILD" ] || { echo "no build tree $BUILD: run make build first" >&2; exit 2; }
+    run_one "$1" ;;
   *)
-    sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 2 ;;
+    sed -n '2,14s/^# \{0,1\}//p' "$0"; exit 2 ;;
 esac
