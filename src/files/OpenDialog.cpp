@@ -14,7 +14,8 @@ void Form1::mnuOpen_Click()
         {QStringLiteral("AVI files (*.avi)"), QStringLiteral("*.avi")},
         {QStringLiteral("QuickTime files (*.qt)"), QStringLiteral("*.qt*")},
         {QStringLiteral("All files (*.*)"), QStringLiteral("*.*")},
-        {QStringLiteral("Video CD images (*.cue;*.nrg;*.bin)"), QStringLiteral("*.cue;*.nrg;*.bin")},
+        {QStringLiteral("Video CD images (*.cue;*.nrg;*.bin;*.toc;*.img;*.ccd;*.mdf;*.mds)"),
+         QStringLiteral("*.cue;*.nrg;*.bin;*.toc;*.img;*.ccd;*.mdf;*.mds")},
     };
     const QString path = ShowOpenDialog(QStringLiteral("Select a media file ..."), QString(),
                                         filters, state.CDFolder, QString());

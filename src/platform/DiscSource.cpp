@@ -1,16 +1,15 @@
 #include "platform/DiscSource.h"
 
+#include "platform/ImageFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tavero {
@@ -18,8 +17,6 @@ namespace tavero {
 namespace {
 
 constexpr std::int64_t kVolumeDescriptorSector = 16;
-// Cue sheets and tables of contents are a few hundred bytes.
-constexpr qint64 kMaxSheetBytes = 256 * 1024;
 
 QString quoted(const QString &name)
 {
@@ -27,71 +24,14 @@ QString quoted(const QString &name)
 }
 
 // libcdio talks to standard error and may abort() on what it takes for a
-// broken assertion; images come from anywhere, and the program gives its
-// own messages.
+// broken assertion; the program gives its own messages.
 void quietCdio()
 {
     static std::once_flag once;
     std::call_once(once, [] { cdio_log_set_handler([](cdio_log_level_t, const char *) {}); });
 }
 
-bool preadAll(int fd, unsigned char *buf, std::size_t bytes, off_t offset)
-{
-    while (bytes > 0) {
-        const ssize_t n = ::pread(fd, buf, bytes, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        buf += n;
-        bytes -= std::size_t(n);
-        offset += n;
-    }
-    return true;
-}
-
-// A file of sectors with nothing around them: a .bin without its cue sheet,
-// an image of 2336-byte sectors, a plain .iso.
-class RawImageSource : public SectorSource {
-public:
-    RawImageSource(int fd, int sectorSize, std::int64_t count) : fd_(fd), size_(sectorSize), count_(count) {}
-    ~RawImageSource() override { ::close(fd_); }
-
-    bool read(std::int64_t lsn, int count, unsigned char *out) override
-    {
-        if (lsn < 0 || count <= 0 || lsn + count > count_)
-            return false;
-        const off_t at = off_t(lsn) * size_;
-        if (size_ == kSectorBytes)
-            return preadAll(fd_, out, std::size_t(count) * kSectorBytes, at);
-        buffer_.resize(std::size_t(count) * std::size_t(size_));
-        if (!preadAll(fd_, buffer_.data(), buffer_.size(), at))
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const unsigned char *raw = buffer_.data() + std::size_t(i) * std::size_t(size_);
-            unsigned char *shaped = out + std::size_t(i) * kSectorBytes;
-            if (size_ == 2352 && raw[15] == 2) {
-                std::memcpy(shaped, raw + 16, kSectorBytes);
-                continue;
-            }
-            // Mode 1: 2048 bytes of data behind a raw sector's header, or
-            // the whole of a 2048-byte sector.
-            std::memset(shaped, 0, kSectorBytes);
-            std::memcpy(shaped + kSubheaderBytes, raw + (size_ == 2352 ? 16 : 0), kForm1Bytes);
-        }
-        return true;
-    }
-    std::int64_t sectorCount() const override { return count_; }
-
-private:
-    int fd_;
-    int size_;
-    std::int64_t count_;
-    std::vector<unsigned char> buffer_;
-};
-
-// Drives and the image formats that need a parser: cue sheets, Nero
-// images, cdrdao tables of contents.
+// Optical drives, whose table of contents comes from the drive.
 class CdioSource : public SectorSource {
 public:
     CdioSource(CdIo_t *cdio, bool mode2) : cdio_(cdio), mode2_(mode2)
@@ -128,97 +68,55 @@ private:
 
 // Finds how a raw image lays out its sectors by looking for the first
 // volume descriptor ("CD001") where each layout would put it.
-std::unique_ptr<SectorSource> openRawImage(const QString &path, QString *error, bool *notAnImage)
+bool readRawImage(const QString &path, ImageLayout *layout, QString *error, bool *notAnImage)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    DataFile file;
+    QString why;
+    if (!file.open(path, &why)) {
         *error = QStringLiteral("it cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return nullptr;
+        return false;
     }
-    struct stat st {};
-    ::fstat(fd, &st);
     const struct {
-        int size;
+        int stride;
         int descriptorOffset;
-    } layouts[] = {{2352, 24}, {2352, 16}, {kSectorBytes, kSubheaderBytes}, {kForm1Bytes, 0}};
+        SectorShape shape;
+    } layouts[] = {{2352, 24, SectorShape::Raw},
+                   {2352, 16, SectorShape::Raw},
+                   {kSectorBytes, kSubheaderBytes, SectorShape::Mode2},
+                   {kForm1Bytes, 0, SectorShape::Form1}};
     for (const auto &l : layouts) {
         unsigned char id[6];
-        const off_t at = off_t(kVolumeDescriptorSector) * l.size + l.descriptorOffset;
-        if (preadAll(fd, id, sizeof id, at) && std::memcmp(id + 1, "CD001", 5) == 0)
-            return std::make_unique<RawImageSource>(fd, l.size, std::int64_t(st.st_size) / l.size);
+        if (file.readAt(kVolumeDescriptorSector * l.stride + l.descriptorOffset, id, sizeof id)
+            && std::memcmp(id + 1, "CD001", 5) == 0) {
+            layout->extents.push_back({0, file.size() / l.stride, 0, 0, l.stride, l.shape});
+            layout->files.push_back(std::move(file));
+            return true;
+        }
     }
-    ::close(fd);
     if (notAnImage)
         *notAnImage = true;
     *error = QStringLiteral("it holds no disc file system");
-    return nullptr;
+    return false;
 }
 
-// The data files a cue sheet or a .toc names, as written there.
-// `sectors2336` is set for a sheet of 2336-byte sectors, which libcdio opens
-// but reads as if they were raw 2352-byte ones.
-bool sheetFiles(const QString &path, bool toc, QStringList *names, bool *sectors2336, QString *error)
+// CloneCD (.ccd) and Alcohol (.mds) keep the sectors in a raw image beside
+// them (.img, .mdf); what they say of it besides, the player does not need.
+bool readBeside(const QString &path, const char *ext, ImageLayout *layout, QString *error)
 {
-    const QString notOne = toc ? QStringLiteral("it is not a table of contents") : QStringLiteral("it is not a cue sheet");
-    QFile f(path);
-    if (f.size() > kMaxSheetBytes || !f.open(QIODevice::ReadOnly)) {
-        *error = notOne;
+    const QString name = QFileInfo(path).completeBaseName() + QLatin1String(ext);
+    const QString image = findBeside(path, name);
+    if (image.isEmpty()) {
+        *error = QStringLiteral("its sectors belong in %1 beside it, which cannot be found").arg(quoted(name));
         return false;
     }
-    const QByteArray text = f.readAll();
-    static const QRegularExpression cueFile(QStringLiteral("^\\s*FILE\\s+(?:\"([^\"]*)\"|(\\S+))"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tocFile(QStringLiteral("^\\s*(?:DATA)?FILE\\s+\"([^\"]*)\""),
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression track(QStringLiteral("^\\s*TRACK\\b"), QRegularExpression::CaseInsensitiveOption);
-    bool tracks = false;
-    for (const QByteArray &raw : text.split('\n')) {
-        const QString line = QString::fromUtf8(raw);
-        tracks = tracks || track.match(line).hasMatch();
-        *sectors2336 = *sectors2336 || line.contains(QLatin1String("/2336"));
-        const QRegularExpressionMatch m = (toc ? tocFile : cueFile).match(line);
-        if (m.hasMatch())
-            names->append(m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
-    }
-    if (text.contains('\0') || !tracks || names->isEmpty()) {
-        *error = notOne;
-        return false;
-    }
-    return true;
-}
-
-// Every data file named must be an ordinary file that can be read: a name
-// that leads to a pipe or a device would hang or read forever.
-bool checkDataFiles(const QString &sheet, const QStringList &names, QString *firstFile, QString *error)
-{
-    const QString folder = QFileInfo(sheet).absolutePath();
-    const QString kind = sheet.endsWith(QLatin1String(".toc"), Qt::CaseInsensitive) ? QStringLiteral("table of contents")
-                                                                                      : QStringLiteral("cue sheet");
-    for (const QString &name : names) {
-        const QString file = QFileInfo(name).isAbsolute() ? name : folder + QLatin1Char('/') + name;
-        const QFileInfo info(file);
-        QString why;
-        if (name.isEmpty() || !info.exists())
-            why = QStringLiteral("which cannot be found");
-        else if (!info.isFile())
-            why = QStringLiteral("which is not an ordinary file");
-        else if (!info.isReadable())
-            why = QStringLiteral("which cannot be read");
-        if (!why.isEmpty()) {
-            *error = QStringLiteral("the %1 names %2, %3").arg(kind, quoted(name), why);
-            return false;
-        }
-        if (firstFile->isEmpty())
-            *firstFile = file;
-    }
-    return true;
+    return readRawImage(image, layout, error, nullptr);
 }
 
 } // namespace
 
 bool isDiscImageName(const QString &path)
 {
-    for (const char *ext : {".cue", ".nrg", ".toc", ".bin"}) {
+    for (const char *ext : {".cue", ".nrg", ".toc", ".bin", ".img", ".mdf", ".ccd", ".mds"}) {
         if (path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
             return true;
     }
@@ -227,7 +125,7 @@ bool isDiscImageName(const QString &path)
 
 std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, bool *notAnImage)
 {
-    quietCdio();
+    const QString noData = QStringLiteral("its first track holds no data (an audio CD?)");
     if (notAnImage)
         *notAnImage = false;
     struct stat st {};
@@ -235,49 +133,38 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         *error = QStringLiteral("there is no such file");
         return nullptr;
     }
-    const bool device = S_ISBLK(st.st_mode);
-    if (!device && !S_ISREG(st.st_mode)) {
+    if (S_ISBLK(st.st_mode)) {
+        quietCdio();
+        if (CdIo_t *cdio = cdio_open(QFile::encodeName(path).constData(), DRIVER_DEVICE)) {
+            const track_format_t format = cdio_get_track_format(cdio, cdio_get_first_track_num(cdio));
+            if (format == TRACK_FORMAT_XA || format == TRACK_FORMAT_DATA)
+                return std::make_unique<CdioSource>(cdio, format == TRACK_FORMAT_XA);
+            cdio_destroy(cdio);
+            *error = noData;
+            return nullptr;
+        }
+        *error = QStringLiteral("the disc in it cannot be read");
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
         *error = QStringLiteral("it is not an ordinary file");
         return nullptr;
     }
-
-    driver_id_t driver = DRIVER_UNKNOWN;
-    QString firstFile;
-    if (!device) {
-        const bool cue = path.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive);
-        const bool toc = path.endsWith(QLatin1String(".toc"), Qt::CaseInsensitive);
-        if (cue || toc) {
-            QStringList names;
-            bool sectors2336 = false;
-            if (!sheetFiles(path, toc, &names, &sectors2336, error)
-                || !checkDataFiles(path, names, &firstFile, error))
-                return nullptr;
-            if (sectors2336)
-                return openRawImage(firstFile, error, nullptr);
-            driver = cue ? DRIVER_BINCUE : DRIVER_CDRDAO;
-        } else if (path.endsWith(QLatin1String(".nrg"), Qt::CaseInsensitive)) {
-            driver = DRIVER_NRG;
-        } else {
-            return openRawImage(path, error, notAnImage);
-        }
-    }
-
-    if (CdIo_t *cdio = cdio_open(QFile::encodeName(path).constData(), device ? DRIVER_DEVICE : driver)) {
-        const track_t first = cdio_get_first_track_num(cdio);
-        const track_format_t format = cdio_get_track_format(cdio, first);
-        if (format == TRACK_FORMAT_XA || format == TRACK_FORMAT_DATA)
-            return std::make_unique<CdioSource>(cdio, format == TRACK_FORMAT_XA);
-        cdio_destroy(cdio);
-        *error = QStringLiteral("its first track holds no data (an audio CD?)");
+    const QString ext = QFileInfo(path).suffix().toLower();
+    ImageLayout layout;
+    const bool read = ext == QLatin1String("cue")   ? readCueSheet(path, &layout, error)
+                      : ext == QLatin1String("toc") ? readTocFile(path, &layout, error)
+                      : ext == QLatin1String("nrg") ? readNeroImage(path, &layout, error)
+                      : ext == QLatin1String("ccd") ? readBeside(path, ".img", &layout, error)
+                      : ext == QLatin1String("mds") ? readBeside(path, ".mdf", &layout, error)
+                                                    : readRawImage(path, &layout, error, notAnImage);
+    if (!read)
+        return nullptr;
+    if (layout.firstTrackAudio) {
+        *error = noData;
         return nullptr;
     }
-    if (device)
-        *error = QStringLiteral("the disc in it cannot be read");
-    else if (driver == DRIVER_NRG)
-        *error = QStringLiteral("it is not a Nero image that can be read");
-    else
-        *error = QStringLiteral("the disc image it describes cannot be read");
-    return nullptr;
+    return makeImageSource(std::move(layout), error);
 }
 
 } // namespace tavero

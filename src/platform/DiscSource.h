@@ -30,12 +30,14 @@ public:
     virtual std::int64_t sectorCount() const = 0;
 };
 
-// The names that may hold a disc image: .cue, .nrg, .toc and .bin.
+// The names that may hold a disc image: .cue, .nrg, .toc, .bin, and the
+// raw images of CloneCD (.img, .ccd) and Alcohol (.mdf, .mds).
 bool isDiscImageName(const QString &path);
 
 // Opens a drive (a block device) or an image: a cue sheet with its data
-// file, a Nero image, a cdrdao .toc, or a file of raw 2352-, 2336- or
-// 2048-byte sectors. Fails with a reason a user can read ("the cue sheet
+// files, a Nero image, a cdrdao .toc, a CloneCD or Alcohol descriptor with
+// its image, or a file of raw 2352-, 2336- or 2048-byte sectors. Drives
+// are read through libcdio, images by the readers of ImageFiles.h. Fails with a reason a user can read ("the cue sheet
 // names "a.bin", which cannot be found"); a file that holds no file system
 // fails with `notAnImage` set, so it can be tried as a media file instead.
 std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, bool *notAnImage = nullptr);

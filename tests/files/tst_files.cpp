@@ -66,7 +66,7 @@ private slots:
         QCOMPARE(rig.platform.messages.shown.last().icon, MessageIcon::Error);
         QCOMPARE(recent(*rig.form), shown);
         rig.disc.addFiles("MPEGAV/sub", {});   // the disc's track folder, for Qt's dialog to list
-        rig.disc.addFiles("MPEGAV", QString("a.DAT b.avi c.qtx d.MPG e.mpeg f.mp3 NOTES g.cue h.NRG i.bin").split(' '));
+        rig.disc.addFiles("MPEGAV", QString("a.DAT b.avi c.qtx d.MPG e.mpeg f.mp3 NOTES g.cue h.NRG i.bin j.Mdf").split(' '));
         auto dialog = QtOpenFileDialog::createDialog(nullptr, asked.lastTitle, asked.lastFilters,
                                                      asked.lastSelected, asked.lastFolder);   // as last asked
         QCOMPARE(dialog->windowTitle(), "Select a media file ...");
@@ -77,8 +77,8 @@ private slots:
             {"MPEG files (*.mpg;*.mpeg;*.mp3)", "d.MPG e.mpeg f.mp3 sub"},
             {"AVI files (*.avi)", "b.avi sub"},
             {"QuickTime files (*.qt)", "c.qtx sub"},
-            {"All files (*.*)", "a.DAT b.avi c.qtx d.MPG e.mpeg f.mp3 g.cue h.NRG i.bin NOTES sub"},
-            {"Video CD images (*.cue;*.nrg;*.bin)", "g.cue h.NRG i.bin sub"}};
+            {"All files (*.*)", "a.DAT b.avi c.qtx d.MPG e.mpeg f.mp3 g.cue h.NRG i.bin j.Mdf NOTES sub"},
+            {"Video CD images (*.cue;*.nrg;*.bin;*.toc;*.img;*.ccd;*.mdf;*.mds)", "g.cue h.NRG i.bin j.Mdf sub"}};
         auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         QCOMPARE(types->count(), int(std::size(filters)));
         for (const auto &filter : filters) {

@@ -76,65 +76,159 @@ QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
     return out;
 }
 
+// A Nero image of the disc in `bin` (raw sectors laid out as vcdimager's cue sheet says): disc
+// at once with 32- or 64-bit offsets, or `etnf`'s track-at-once table in the newer form.
+QByteArray nero(QByteArray bin, bool v55, const QByteArray &etnf = {})
+{
+    const auto be = [](quint64 v, int bytes) {
+        QByteArray b(bytes, '\0');
+        for (int i = bytes - 1; i >= 0; --i, v >>= 8)
+            b[i] = char(v & 0xFF);
+        return b;
+    };
+    const qint64 table = bin.size(), w = v55 ? 8 : 4;
+    QByteArray chunk;
+    if (etnf.isEmpty()) {   // pregap, start and end of each track, 2352-byte Mode 2 sectors
+        chunk = (v55 ? "DAOX" : "DAOI") + be(22 + 3 * (18 + 3 * w), 4) + QByteArray(20, '\0') + "\1\3";
+        for (const auto &[pregap, start, end] : {std::tuple{0, 0, 300}, {300, 450, 673}, {673, 823, 1196}})
+            chunk += QByteArray(12, '\0') + be(2352, 2) + "\6" + QByteArray(3, '\0') + be(pregap * 2352, w)
+                     + be(start * 2352, w) + be(end * 2352, w);
+    } else {
+        chunk = "ETN2" + be(etnf.size() / 20 * 32, 4);
+        for (qsizetype e = 0; e + 20 <= etnf.size(); e += 20)
+            chunk += QByteArray(4, '\0') + etnf.mid(e, 4) + QByteArray(4, '\0') + etnf.mid(e + 4, 16) + QByteArray(4, '\0');
+    }
+    return bin + chunk + "END!" + be(0, 4) + (v55 ? "NER5" + be(table, 8) : "NERO" + be(table, 4));
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
+    QTemporaryDir images_;
+
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        write(images_.filePath(name), bytes);
+        return images_.filePath(name);
+    }
+    QString link(const QString &name, const QString &target)
+    {
+        QDir().mkpath(QFileInfo(images_.filePath(name)).path());
+        QFile::link(target, images_.filePath(name));
+        return images_.filePath(name);
+    }
+
 private slots:
-    // Every kind of image goes into the program's own drive and plays as made; a damaged one
-    // says why; one that holds no disc is left for the player to try as a media file.
+    // Every kind of image goes into the program's own drive and plays as made, however its cue
+    // sheet names its data; a damaged one says why; one that holds no disc is left for the player
+    // to try as a media file.
+    void imageDrive_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("says");   // the drive list, or the message
+        QTest::addColumn<int>("tracks");
+        const auto made = [](const char *kind) { return TestMedia::vcdImage(kind); };
+        const QString no = "Cannot open \"%1\": ", vcd = "disc-image TESTVCD", bin = made("bin");
+        QFile binFile(bin), cueFile(made("cue")), nrgFile(made("nrg"));
+        QVERIFY(binFile.open(QIODevice::ReadOnly) && cueFile.open(QIODevice::ReadOnly) && nrgFile.open(QIODevice::ReadOnly));
+        const QByteArray image = binFile.readAll(), cue = cueFile.readAll(), tao = nrgFile.readAll();
+        QVERIFY(cue.contains("INDEX 00 00:04:00") && cue.contains("INDEX 00 00:08:73"));   // tracks 2, 3 at 300, 673
+        for (const char *kind : {"cue", "bin", "nrg", "toc"})
+            QTest::newRow(kind) << made(kind) << vcd << 2;
+        QTest::newRow("2336") << made("2336") << "disc-image T2336" << 1;
+        QTest::newRow("2336 bin") << made("2336bin") << "disc-image T2336" << 1;
+        // Cue sheets as people have them, each in a folder of its own with the data file it names.
+        const auto sheet = [&](const char *row, const QString &data, const QByteArray &text) {
+            link(QString(row) + '/' + data, bin);
+            QTest::newRow(row) << put(QString(row) + "/Trip.cue", text) << vcd << 2;
+        };
+        const auto naming = [&](const QByteArray &name) { return QByteArray(cue).replace("\"disc.bin\"", name); };
+        sheet("img", "disc.img", naming("\"disc.img\""));
+        sheet("named otherwise", "disc.bin", cue);
+        sheet("windows path", "disc.bin", naming("\"C:\\Rips\\Trip\\disc.bin\""));
+        sheet("letter case", "disc.bin", naming("\"DISC.BIN\"").toLower());
+        sheet("bom, crlf", "disc.bin", "\xEF\xBB\xBF" + QByteArray(cue).replace("\n", "\r\n"));
+        sheet("unquoted", "My Trip.bin", naming("My Trip.bin"));
+        sheet("relative to elsewhere", "Trip.bin", naming("\"Discs/Trip.bin\""));   // vcdimager run from above
+        sheet("renamed", "Trip.bin", naming("\"Our Trip.bin\""));
+        sheet("latin-1", "Caf\u00e9.bin", naming("\"Caf\xe9.bin\""));
+        sheet("another bin", "b.bin", naming("\"b.bin\""));
+        link("another bin/Trip.bin", made("2336bin"));   // its own name's, with another disc
+        // One file per track, each track's pregap at the start of its file.
+        QByteArray split;
+        const qint64 tracks[] = {0, 300, 673, image.size() / 2352};
+        for (int t = 0; t < 3; ++t) {
+            put(QString("split/t%1.bin").arg(t + 1), image.mid(tracks[t] * 2352, (tracks[t + 1] - tracks[t]) * 2352));
+            split += QString("FILE \"t%1.bin\" BINARY\n  TRACK 0%1 MODE2/2352\n").arg(t + 1).toLatin1()
+                     + (t ? "    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n" : "    INDEX 01 00:00:00\n");
+        }
+        QTest::newRow("file per track") << put("split/Trip.cue", split) << vcd << 2;
+        QTest::newRow("nero dao") << put("dao.nrg", nero(image, false)) << vcd << 2;
+        QTest::newRow("nero 5.5 dao") << put("daox.nrg", nero(image, true)) << vcd << 2;
+        const qsizetype etnf = tao.indexOf("ETNF");
+        QTest::newRow("nero 5.5 tao") << put("etn2.nrg", nero(tao.left(etnf), true, tao.mid(etnf + 8, 60))) << vcd << 2;
+        QTest::newRow("clonecd") << (link("clone/Trip.img", bin), put("clone/trip.ccd", "[CloneCD]\n")) << vcd << 2;
+        QTest::newRow("clonecd img") << images_.filePath("clone/Trip.img") << vcd << 2;
+        QTest::newRow("alcohol") << (link("alcohol/Trip.MDF", bin), put("alcohol/Trip.mds", "MEDIA DESCRIPTOR")) << vcd << 2;
+        // Damaged, or no disc.
+        QVERIFY(::mkfifo(QFile::encodeName(images_.filePath("pipe.bin")).constData(), 0600) == 0);
+        const QByteArray track = "\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n";
+        const struct { const char *row; QString image; QByteArray bytes; QString says; } refused[] = {
+            {"gone", "gone.cue", "FILE \"gone.bin\" BINARY" + track, "the cue sheet names \"gone.bin\", which cannot be found."},
+            {"pipe", "pipe.cue", "FILE pipe.bin BINARY" + track, "the cue sheet names \"pipe.bin\", which is not an ordinary file."},
+            {"notes", "notes.cue", "shopping list\n", "it is not a cue sheet."},
+            {"wave", "wave.cue", "FILE \"a.wav\" WAVE" + track,
+             "the cue sheet is damaged at line 1: \"a.wav\" is a file of type WAVE, which holds no disc's sectors."},
+            {"audio cd", "audio.cue", "FILE \"cut.bin\" BINARY" + QByteArray(track).replace("MODE2/2352", "AUDIO"),
+             "its first track holds no data (an audio CD?)."},
+            {"toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
+             "the table of contents is damaged at line 3: \"FIFO\" is not understood."},
+            {"footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
+             "the Nero image is damaged: its table of chunks lies outside the file."},
+            {"ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found."},
+            {"cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short"},
+            {"firmware", "firmware.bin", QByteArray(200000, 'Z'), "(no image)"},
+            {"no video cd", "data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX"), "(no Video CD)"},
+        };
+        for (const auto &r : refused)
+            QTest::newRow(r.row) << put(r.image, r.bytes) << (r.says.startsWith('(') ? r.says : no + r.says) << 0;
+        // A Super Video CD's tracks are in a folder of another name.
+        QTest::newRow("svcd folder") << put("s.bin", QByteArray(image).replace(QByteArray("\6MPEGAV", 8), "\7MPEGSAV"))
+                                     << "disc-image TESTVCD" << 0;
+    }
+
     void imageDrive()
     {
+        QFETCH(QString, image);
+        QFETCH(QString, says);
+        QFETCH(int, tracks);
         Machine m({});
-        QFile bin(TestMedia::vcdImage("bin")), clip(TestMedia::mpegClip(2.0));
-        QVERIFY(bin.open(QIODevice::ReadOnly) && clip.open(QIODevice::ReadOnly) && m.open() == 0);
-        const QByteArray image = bin.readAll(), mpeg = clip.readAll();
-        QVERIFY(::mkfifo(QFile::encodeName(m.top + "pipe.bin").constData(), 0600) == 0);
-        const QString no = "Cannot open \"%1\": ";
-        const auto made = [](const char *kind) { return TestMedia::vcdImage(kind); };
-        const struct { QString image; QByteArray bytes; QString says; int tracks = 0; } cases[] = {
-            {made("toc"), {}, no + "its Video CD tracks read as empty"},   // cdrdao's
-            {m.top + "gone.cue", "FILE \"gone.bin\" BINARY\nTRACK 01 MODE2/2352\n",
-             no + "the cue sheet names \"gone.bin\", which cannot be found."},
-            {m.top + "pipe.cue", "FILE pipe.bin BINARY\nTRACK 01 MODE2/2352\n",
-             no + "the cue sheet names \"pipe.bin\", which is not an ordinary file."},
-            {m.top + "notes.cue", "shopping list\n", no + "it is not a cue sheet."},
-            {m.top + "cut.bin", image.left(2352 * 19), no + "its directory cannot be read: the image is cut short"},
-            {m.top + "firmware.bin", QByteArray(200000, 'Z'), "(no image)"},
-            {m.top + "data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX"), "(no Video CD)"},
-            // A Super Video CD's tracks are in a folder of another name.
-            {m.top + "s.bin", QByteArray(image).replace(QByteArray("\6MPEGAV", 8), "\7MPEGSAV"), "disc-image TESTVCD"},
-            {made("cue"), {}, "disc-image TESTVCD", 2}, {made("bin"), {}, "disc-image TESTVCD", 2},
-            {made("nrg"), {}, "disc-image TESTVCD", 2}, {made("2336"), {}, "disc-image T2336", 1},
-            {made("2336bin"), {}, "disc-image T2336", 1}};
-        // libcdio looks for a .toc's data files in the current folder.
-        const QString here = QDir::currentPath();
-        QDir::setCurrent(QFileInfo(made("toc")).path());
-        auto back = qScopeGuard([&] { QDir::setCurrent(here); });
-        for (const auto &c : cases) {
-            if (!c.bytes.isEmpty())
-                write(c.image, c.bytes);
-            const DiscImages::Result r = m.cd->insertImage(c.image);
-            const QStringList drives = m.query.drives();
-            const QString said = QStringList{"(no image)", "(no Video CD)", drives.join(','), r.error}[int(r.outcome)];
-            // While an image is in, the image drive is the CD drive, and holds that disc alone.
-            const bool in = r.outcome == DiscImages::Outcome::Inserted;
-            const QString root = m.query.driveRoot("disc-image"), folder = root + "MPEGAV/";
-            QVERIFY2(said.startsWith(QString(c.says).replace("%1", c.image)) && drives.size() == in
-                         && m.status() == (in ? "true" : "false")
-                         && QDir(folder).entryList(QDir::Files).size() == c.tracks
-                         && QDir(root + "..").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == in,
-                     qPrintable(said));
-            for (const QString &name : QDir(folder).entryList(QDir::Files)) {
-                const QByteArray data = readAll(m.cd->tracks()->find(folder + name));
-                QVERIFY2(data.mid(data.indexOf(QByteArray("\0\0\1\xBA", 4)), mpeg.size()) == mpeg, qPrintable(name));
-                // The size shown is what plays; the demuxer seeks to the very end for the length.
-                DiscTrackReader reader(m.cd->tracks()->find(folder + name));
-                QVERIFY(QFileInfo(folder + name).size() == data.size() && reader.seek(data.size())
-                        && reader.read(nullptr, 1) == 0 && !reader.seek(data.size() + 1));
-            }
+        QFile clip(TestMedia::mpegClip(2.0));
+        QVERIFY(clip.open(QIODevice::ReadOnly) && m.open() == 0);
+        const QByteArray mpeg = clip.readAll();
+        const DiscImages::Result r = m.cd->insertImage(image);
+        const QStringList drives = m.query.drives();
+        const QString said = QStringList{"(no image)", "(no Video CD)", drives.join(','), r.error}[int(r.outcome)];
+        QVERIFY2(said.startsWith(QString(says).replace("%1", image)), qPrintable(said));
+        // While an image is in, the image drive is the CD drive, and holds that disc alone.
+        const bool in = r.outcome == DiscImages::Outcome::Inserted;
+        const QString root = m.query.driveRoot("disc-image");
+        QCOMPARE(m.status(), in ? "true" : "false");
+        QCOMPARE(QDir(root + "..").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), int(in));
+        const QStringList names = QDir(root + "MPEGAV").entryList(QDir::Files);
+        QCOMPARE(names.size(), tracks);
+        for (const QString &name : names) {
+            const auto track = m.cd->tracks()->find(root + "MPEGAV/" + name);
+            const QByteArray data = readAll(track);
+            QVERIFY2(data.mid(data.indexOf(QByteArray("\0\0\1\xBA", 4)), mpeg.size()) == mpeg, qPrintable(name));
+            // The size shown is what plays; the demuxer seeks to the very end for the length.
+            DiscTrackReader reader(track);
+            QCOMPARE(QFileInfo(root + "MPEGAV/" + name).size(), data.size());
+            QVERIFY(reader.seek(data.size()) && reader.read(nullptr, 1) == 0 && !reader.seek(data.size() + 1));
         }
-        QVERIFY(m.cd->ejectImage() && m.query.drives().isEmpty());
+        QCOMPARE(m.cd->ejectImage(), in);
+        QVERIFY(m.query.drives().isEmpty());
     }
 
     // A scratch costs a moment of the stream; a long unreadable stretch ends it, and says so until
@@ -210,6 +304,89 @@ private slots:
                 for (int f = 1 + int(rng.bounded(8)); f > 0; --f)
                     m.block(Image::kPvd + rng.bounded(6))[rng.bounded(2048)] = uchar(rng.bounded(256));
             });
+    }
+
+    // Crafted containers: cue sheets from a generator (vcdimager's with words changed, lines
+    // dropped, doubled, made up or made long, odd bytes put in), Nero images with bytes changed in
+    // their chunk tables and footers, tables of contents with bytes changed. Each gives a reason or
+    // a disc whose first track reads; never a crash, a hang or a read outside what it holds.
+    void craftedContainers()
+    {
+        const QString toc = TestMedia::vcdImage("toc"), cue = TestMedia::vcdImage("cue");
+        for (const QString &name : QDir(QFileInfo(toc).path()).entryList({"*.img", "*.bin"}))
+            link("fuzz/" + name, QFileInfo(toc).path() + '/' + name);
+        QFile cueFile(cue), tocFile(toc), nrgFile(TestMedia::vcdImage("nrg")), binFile(TestMedia::vcdImage("bin"));
+        QVERIFY(cueFile.open(QIODevice::ReadOnly) && tocFile.open(QIODevice::ReadOnly)
+                && nrgFile.open(QIODevice::ReadOnly) && binFile.open(QIODevice::ReadOnly));
+        QRandomGenerator rng(22);
+        const auto pick = [&](const QList<QByteArray> &from) { return from[rng.bounded(int(from.size()))]; };
+        const auto tryOpen = [](const QString &path, QList<int> *tally) {
+            QString why;
+            const auto disc = Disc::open(path, &why);
+            QVERIFY2(disc || !why.isEmpty(), qPrintable(path));
+            ++(*tally)[disc && disc->firstTrackReadable()];
+        };
+        const QList<QByteArray> words = {
+            "FILE", "TRACK", "INDEX", "PREGAP", "POSTGAP", "REM", "FLAGS", "track", "\"disc.bin\"", "disc.bin",
+            "\"DISC.BIN\"", "\"C:\\x\\disc.bin\"", "\"gone.bin\"", "\"\"", "\"", "\"/dev/zero\"", "\"..\"",
+            "\"/dev/stdin\"", "BINARY", "MOTOROLA", "WAVE", "0", "01", "02", "1", "3", "99", "100", "-1",
+            "4294967297", "MODE2/2352", "MODE2/2336", "MODE1/2048", "MODE2/2324", "AUDIO", "CDG", "MODE9/1",
+            "00:00:00", "00:02:00", "00:06:00", "99:59:74", "00:60:00", "00:00:75", "1:2:3", "-1:00:00",
+            "123456789:00:00", "\xff\xfe", "\t", "\r", QByteArray(1, '\0'), "\xEF\xBB\xBF"};
+        QList<int> cues{0, 0}, neros{0, 0}, tocs{0, 0};
+        const QList<QByteArray> sheet = cueFile.readAll().split('\n');
+        for (int i = 0; i < 1000 && !QTest::currentTestFailed(); ++i) {
+            QList<QByteArray> lines = sheet;
+            for (int n = 1 + int(rng.bounded(4)); n > 0 && !lines.isEmpty(); --n) {
+                const int at = int(rng.bounded(int(lines.size())));
+                QList<QByteArray> line = lines[at].split(' ');
+                switch (rng.bounded(6)) {
+                case 0: line[rng.bounded(int(line.size()))] = pick(words); lines[at] = line.join(' '); break;
+                case 1: lines.removeAt(at); break;
+                case 2: lines.insert(at, lines[at]); break;
+                case 3: lines.insert(at, pick(words) + ' ' + pick(words) + ' ' + pick(words)); break;
+                case 4: lines[at] += QByteArray(int(rng.bounded(30000)), 'A'); break;
+                default: lines[at].insert(rng.bounded(int(lines[at].size()) + 1), pick(words)); break;
+                }
+            }
+            tryOpen(put("fuzz/fuzz.cue", lines.join('\n')), &cues);
+        }
+        // Nero images of either age, track at once and disc at once: bytes of the table and the
+        // footer changed in place, the footer's offset sometimes moved to just before the end.
+        const QByteArray bin = binFile.readAll(), tao = nrgFile.readAll();
+        for (const QByteArray &base : {tao, nero(bin, true)}) {
+            const QString path = put("fuzz/fuzz.nrg", base);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 table = base == tao ? tao.lastIndexOf("ETNF") : bin.size();
+            for (int i = 0; i < 500 && !QTest::currentTestFailed(); ++i) {
+                QList<qint64> changed;
+                for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
+                    changed << table + rng.bounded(base.size() - table);
+                for (qint64 at : changed)
+                    QVERIFY(f.seek(at) && f.putChar(char(rng.bounded(256))));
+                if (rng.bounded(4) == 0) {   // the offset's low 32 bits end the file in both ages
+                    const qint64 at = base.size() - 4, to = base.size() - rng.bounded(40);
+                    changed << at << at + 1 << at + 2 << at + 3;
+                    QVERIFY(f.seek(at) && f.write(QByteArray::fromHex(QByteArray::number(to, 16).rightJustified(8, '0'))) == 4);
+                }
+                QVERIFY(f.flush());
+                tryOpen(path, &neros);
+                for (qint64 at : changed)
+                    QVERIFY(f.seek(at) && f.putChar(base[at]));
+            }
+        }
+        // Tables of contents: bytes changed to what the format gives meaning to, or to anything.
+        const QByteArray text = tocFile.readAll();
+        for (int i = 0; i < 300 && !QTest::currentTestFailed(); ++i) {
+            QByteArray changed = text;
+            for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
+                changed[rng.bounded(int(changed.size()))] = pick({"0", "9", ":", "\"", "{", "}", "#", "/", " ", "\n",
+                                                                  QByteArray(1, char(rng.bounded(256)))})[0];
+            tryOpen(put("fuzz/fuzz.toc", changed), &tocs);
+        }
+        // Far enough in to matter: some of each kind still play.
+        QVERIFY2(cues[1] > 100 && neros[1] > 100 && tocs[1] > 30, qPrintable(QString("%1 %2 %3").arg(cues[1]).arg(neros[1]).arg(tocs[1])));
     }
 
     // Which drives are listed, in what order, with what label, where their roots lead, and
