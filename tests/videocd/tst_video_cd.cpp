@@ -253,7 +253,10 @@ private slots:
     void imageFromEveryRoute()
     {
         for (const QString route : {"command line", "drop", "open dialog", "recent list"}) {
-            const QString image = TestMedia::vcdImage(route == "drop" ? "cue" : route == "open dialog" ? "bin" : "nrg");
+            const QString image = TestMedia::vcdImage(route == "drop"          ? "cue"
+                                                      : route == "open dialog" ? "bin"
+                                                      : route == "recent list" ? "toc"
+                                                                               : "nrg");
             DiscRig d(false, [&](DiscRig &) { return route == "command line" ? image : QString(); });
             QMimeData drop;
             drop.setUrls({QUrl::fromLocalFile(image)});
