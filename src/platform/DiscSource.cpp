@@ -18,11 +18,6 @@ namespace {
 
 constexpr std::int64_t kVolumeDescriptorSector = 16;
 
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 // libcdio talks to standard error and may abort() on what it takes for a
 // broken assertion; the program gives its own messages.
 void quietCdio()

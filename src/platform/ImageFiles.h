@@ -78,6 +78,12 @@ constexpr std::int64_t kMaxCdSectors = 100 * 60 * 75;
 // extents overlap or are too many.
 std::unique_ptr<SectorSource> makeImageSource(ImageLayout layout, QString *error);
 
+// A name as messages show it: in double quotes.
+inline QString quoted(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
 // Finds the data file a sheet names the way people expect: as written
 // (relative to the sheet's folder, or absolute), else its last part (after
 // the last "/" or "\") in the sheet's folder without regard to letter

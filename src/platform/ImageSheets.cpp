@@ -17,11 +17,6 @@ struct TrackMode {
     int stride;
 };
 
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 const TrackMode *findMode(const TrackMode *modes, std::size_t count, const QString &name)
 {
     for (std::size_t i = 0; i < count; ++i) {
@@ -63,6 +58,15 @@ bool openNamed(const QString &sheet, const QString &kind, const QStringList &nam
     return true;
 }
 
+// Fails with "the cue sheet is damaged at line 3: ..." and the like.
+auto damagedAt(QString *error, const QString &kind)
+{
+    return [error, kind](int line, const QString &what) {
+        *error = QStringLiteral("the %1 is damaged at line %2: %3").arg(kind).arg(line).arg(what);
+        return false;
+    };
+}
+
 // Moves every extent so that the first track's index 1 is sector 0, as on
 // a disc; what lies before it (a pregap) falls below 0 and is never read.
 void startAt(ImageLayout *layout, std::int64_t firstTrack)
@@ -100,10 +104,7 @@ bool readCueSheet(const QString &path, ImageLayout *layout, QString *error)
     QStringList files;
     std::vector<CueTrack> tracks;
     std::int64_t lastTime = 0;   // times run forward through each file
-    const auto damaged = [error](int line, const QString &what) {
-        *error = QStringLiteral("the cue sheet is damaged at line %1: %2").arg(line).arg(what);
-        return false;
-    };
+    const auto damaged = damagedAt(error, QStringLiteral("cue sheet"));
     for (int i = 0; i < lines.size(); ++i) {
         const int line = i + 1;
         const QList<SheetWord> w = sheetWords(lines[i], false);
@@ -277,10 +278,7 @@ bool readTocFile(const QString &path, ImageLayout *layout, QString *error)
     QStringList lines;
     if (!readSheetLines(path, notOne, &lines, error))
         return false;
-    const auto damaged = [error](int line, const QString &what) {
-        *error = QStringLiteral("the table of contents is damaged at line %1: %2").arg(line).arg(what);
-        return false;
-    };
+    const auto damaged = damagedAt(error, QStringLiteral("table of contents"));
     // Its words, CD-TEXT blocks left out: nothing the sectors depend on.
     std::vector<TocWord> words;
     int depth = 0;

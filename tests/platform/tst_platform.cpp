@@ -77,9 +77,11 @@ QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
 }
 
 // A Nero image of the disc in `bin` (raw sectors laid out as vcdimager's cue sheet says): disc
-// at once with 32- or 64-bit offsets, or `etnf`'s track-at-once table in the newer form.
-QByteArray nero(QByteArray bin, bool v55, const QByteArray &etnf = {})
+// at once with 32- or 64-bit offsets, the first track's pregap of `lead` sectors in the file, or
+// `etnf`'s track-at-once table in the newer form.
+QByteArray nero(QByteArray bin, bool v55, int lead = 0, const QByteArray &etnf = {})
 {
+    bin.prepend(QByteArray(lead * 2352, '\0'));
     const auto be = [](quint64 v, int bytes) {
         QByteArray b(bytes, '\0');
         for (int i = bytes - 1; i >= 0; --i, v >>= 8)
@@ -91,8 +93,8 @@ QByteArray nero(QByteArray bin, bool v55, const QByteArray &etnf = {})
     if (etnf.isEmpty()) {   // pregap, start and end of each track, 2352-byte Mode 2 sectors
         chunk = (v55 ? "DAOX" : "DAOI") + be(22 + 3 * (18 + 3 * w), 4) + QByteArray(20, '\0') + "\1\3";
         for (const auto &[pregap, start, end] : {std::tuple{0, 0, 300}, {300, 450, 673}, {673, 823, 1196}})
-            chunk += QByteArray(12, '\0') + be(2352, 2) + "\6" + QByteArray(3, '\0') + be(pregap * 2352, w)
-                     + be(start * 2352, w) + be(end * 2352, w);
+            chunk += QByteArray(12, '\0') + be(2352, 2) + "\6" + QByteArray(3, '\0')
+                     + be((pregap ? pregap + lead : 0) * 2352, w) + be((start + lead) * 2352, w) + be((end + lead) * 2352, w);
     } else {
         chunk = "ETN2" + be(etnf.size() / 20 * 32, 4);
         for (qsizetype e = 0; e + 20 <= etnf.size(); e += 20)
@@ -152,6 +154,7 @@ private slots:
         sheet("unquoted", "My Trip.bin", naming("My Trip.bin"));
         sheet("relative to elsewhere", "Trip.bin", naming("\"Discs/Trip.bin\""));   // vcdimager run from above
         sheet("renamed", "Trip.bin", naming("\"Our Trip.bin\""));
+        sheet("renamed, img", "Trip.IMG", naming("\"Our Trip.bin\""));
         sheet("latin-1", "Caf\u00e9.bin", naming("\"Caf\xe9.bin\""));
         sheet("another bin", "b.bin", naming("\"b.bin\""));
         link("another bin/Trip.bin", made("2336bin"));   // its own name's, with another disc
@@ -164,12 +167,37 @@ private slots:
                      + (t ? "    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n" : "    INDEX 01 00:00:00\n");
         }
         QTest::newRow("file per track") << put("split/Trip.cue", split) << vcd << 2;
+        // A track whose pregap ends the file before its own (as some rippers write them).
+        const qint64 cuts[] = {0, 450, 823, image.size() / 2352};
+        for (int t = 0; t < 3; ++t)
+            put(QString("before/t%1.bin").arg(t + 1), image.mid(cuts[t] * 2352, (cuts[t + 1] - cuts[t]) * 2352));
+        QTest::newRow("pregap ending the file before")
+            << put("before/Trip.cue", "FILE \"t1.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n"
+                                      "  TRACK 02 MODE2/2352\n    INDEX 00 00:04:00\nFILE \"t2.bin\" BINARY\n    INDEX 01 00:00:00\n"
+                                      "  TRACK 03 MODE2/2352\n    INDEX 00 00:02:73\nFILE \"t3.bin\" BINARY\n    INDEX 01 00:00:00\n")
+            << vcd << 2;
+        // Tracks of 2336-byte sectors after one of 2352 in one file, its pregap in the file too.
+        QByteArray mixed = QByteArray(150 * 2352, '\0') + image.left(300 * 2352);
+        for (qint64 s = 300; s < image.size() / 2352; ++s)
+            mixed += image.mid(s * 2352 + 16, 2336);
+        QTest::newRow("sector sizes mixed") << put("mixed/Trip.cue", "FILE \"Trip.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+            "  TRACK 02 MODE2/2336\n    INDEX 00 00:06:00\n    INDEX 01 00:08:00\n  TRACK 03 MODE2/2336\n    INDEX 00 00:10:73\n    INDEX 01 00:12:73\n")
+                                            << vcd << 2;
+        put("mixed/Trip.bin", mixed);
+        // A table of contents with sub-channel data after each sector, pregaps it only counts, offsets into one file.
+        QByteArray sub;
+        for (qint64 s = 0; s < image.size() / 2352; ++s)
+            sub += image.mid(s * 2352, 2352) + QByteArray(96, '\0');
+        put("sub/disc.sub", sub);
+        QTest::newRow("toc offsets, sub-channel") << put("sub/disc.toc", "CD_ROM_XA\nTRACK MODE2_RAW RW_RAW\nDATAFILE \"disc.sub\" 00:04:00\n"
+            "TRACK MODE2_RAW RW_RAW\nPREGAP 00:02:00\nDATAFILE \"disc.sub\" #" + QByteArray::number(450 * 2448) + " 00:02:73 // 223\n"
+            "TRACK MODE2_RAW RW_RAW\nPREGAP 00:02:00\nDATAFILE \"disc.sub\" #" + QByteArray::number(823 * 2448) + "\n") << vcd << 2;
         QTest::newRow("nero dao") << put("dao.nrg", nero(image, false)) << vcd << 2;
-        QTest::newRow("nero 5.5 dao") << put("daox.nrg", nero(image, true)) << vcd << 2;
+        QTest::newRow("nero 5.5 dao, first pregap") << put("daox.nrg", nero(image, true, 150)) << vcd << 2;
         const qsizetype etnf = tao.indexOf("ETNF");
-        QTest::newRow("nero 5.5 tao") << put("etn2.nrg", nero(tao.left(etnf), true, tao.mid(etnf + 8, 60))) << vcd << 2;
-        QTest::newRow("clonecd") << (link("clone/Trip.img", bin), put("clone/trip.ccd", "[CloneCD]\n")) << vcd << 2;
-        QTest::newRow("clonecd img") << images_.filePath("clone/Trip.img") << vcd << 2;
+        QTest::newRow("nero 5.5 tao") << put("etn2.nrg", nero(tao.left(etnf), true, 0, tao.mid(etnf + 8, 60))) << vcd << 2;
+        QTest::newRow("clonecd") << (link("clone/Trip.v1.img", bin), put("clone/TRIP.V1.CCD", "[CloneCD]\n")) << vcd << 2;
+        QTest::newRow("clonecd img") << images_.filePath("clone/Trip.v1.img") << vcd << 2;
         QTest::newRow("alcohol") << (link("alcohol/Trip.MDF", bin), put("alcohol/Trip.mds", "MEDIA DESCRIPTOR")) << vcd << 2;
         // Damaged, or no disc.
         QVERIFY(::mkfifo(QFile::encodeName(images_.filePath("pipe.bin")).constData(), 0600) == 0);
@@ -184,6 +212,8 @@ private slots:
              "its first track holds no data (an audio CD?)."},
             {"toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
              "the table of contents is damaged at line 3: \"FIFO\" is not understood."},
+            {"chunk past the table", "past.nrg", QByteArray(tao).replace(tao.lastIndexOf("END!") + 4, 4, QByteArray("\0\0\0\4", 4)),
+             "the Nero image is damaged: a chunk runs past the end of the table."},
             {"footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
              "the Nero image is damaged: its table of chunks lies outside the file."},
             {"ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found."},
@@ -226,6 +256,12 @@ private slots:
             DiscTrackReader reader(track);
             QCOMPARE(QFileInfo(root + "MPEGAV/" + name).size(), data.size());
             QVERIFY(reader.seek(data.size()) && reader.read(nullptr, 1) == 0 && !reader.seek(data.size() + 1));
+        }
+        // Every other file of the disc reads as long as it is shown.
+        for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString path = it.next();
+            QVERIFY2(path.contains("/MPEGAV/") || readAll(m.cd->tracks()->find(path)).size() == it.fileInfo().size(),
+                     qPrintable(path));
         }
         QCOMPARE(m.cd->ejectImage(), in);
         QVERIFY(m.query.drives().isEmpty());
@@ -354,11 +390,11 @@ private slots:
         // Nero images of either age, track at once and disc at once: bytes of the table and the
         // footer changed in place, the footer's offset sometimes moved to just before the end.
         const QByteArray bin = binFile.readAll(), tao = nrgFile.readAll();
-        for (const QByteArray &base : {tao, nero(bin, true)}) {
+        for (const QByteArray &base : {tao, nero(bin, true, 150)}) {
             const QString path = put("fuzz/fuzz.nrg", base);
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadWrite));
-            const qint64 table = base == tao ? tao.lastIndexOf("ETNF") : bin.size();
+            const qint64 table = base == tao ? tao.lastIndexOf("ETNF") : bin.size() + 150 * 2352;
             for (int i = 0; i < 500 && !QTest::currentTestFailed(); ++i) {
                 QList<qint64> changed;
                 for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
