@@ -3,7 +3,6 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QThread>
 #include <QWindow>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
@@ -22,7 +21,7 @@ void *getProcAddress(void *ctx, const char *name)
 } // namespace
 
 MpvRenderer::MpvRenderer(mpv_handle *mpv, QWindow *window, std::function<void(Note)> notify)
-    : mpv_(mpv), window_(window), notify_(std::move(notify)), gui_(QThread::currentThread())
+    : mpv_(mpv), window_(window), notify_(std::move(notify))
 {
     thread_ = std::thread([this] {
         // Named, so that per-thread figures tell it from the GUI thread.
@@ -34,7 +33,6 @@ MpvRenderer::MpvRenderer(mpv_handle *mpv, QWindow *window, std::function<void(No
 MpvRenderer::~MpvRenderer()
 {
     stop();
-    delete gl_;
     delete offscreen_;
 }
 
@@ -134,11 +132,12 @@ void MpvRenderer::run()
         mpv_render_context_free(render_);
         render_ = nullptr;
     }
-    if (gl_) {
-        gl_->doneCurrent();
-        // Deleted by the GUI thread, once this one has ended.
-        gl_->moveToThread(gui_);
-    }
+    // Deleted here, not by the GUI thread: the context's share group
+    // belongs to this thread, and a group losing its last context on
+    // another thread is deleted through this thread's event loop, which
+    // never runs. It would stay, and with it Qt's record of this thread.
+    delete gl_;
+    gl_ = nullptr;
 }
 
 bool MpvRenderer::setUp()

@@ -28,7 +28,6 @@
 
 class QOffscreenSurface;
 class QOpenGLContext;
-class QThread;
 class QWindow;
 struct mpv_handle;
 struct mpv_render_context;
@@ -76,7 +75,6 @@ private:
     mpv_handle *mpv_;
     QWindow *window_;
     std::function<void(Note)> notify_;
-    QThread *gui_;
     QOpenGLContext *gl_ = nullptr;
     QOffscreenSurface *offscreen_ = nullptr;
     mpv_render_context *render_ = nullptr;

@@ -1,6 +1,7 @@
 // The real program under an X server with a session bus: a clip named on its command line
 // plays, the desktop steers it over MPRIS and the screensaver is kept away while it plays;
-// SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it as File > Exit does.
+// SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it through File > Exit, with exit status 0
+// and, under the sanitizers, nothing of ours leaked.
 #include "desktop/DesktopIntegration.h"
 #include "support/Fakes.h"
 #include "support/TestMedia.h"
@@ -55,6 +56,11 @@ void TestProgramX11::clipOnTheCommandLine()
     for (int signal : {SIGTERM, SIGINT, SIGHUP, 0}) {   // 0: Quit over MPRIS
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
+        // Its own settings (tests/CMakeLists.txt): under the sanitizers it looks for leaks at exit.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &key : env.keys())
+            env.insert(key.startsWith("TAVERO_CHILD_") ? key.mid(13) : key, env.value(key));
+        program.setProcessEnvironment(env);
         program.start(TAVERO_PROGRAM_DIR "/tavero-player", {clip});
         QVERIFY(program.waitForStarted(10000));
         QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("sh", findWindow), 0, 30000);
