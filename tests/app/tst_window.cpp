@@ -23,13 +23,14 @@ void TestWindow::startUp()
     QTemporaryDir dir;
     const QString clip = dir.filePath("my clip.mpg");
     QVERIFY(QFile(clip).open(QIODevice::WriteOnly));
-    // Nothing, a file, or one in quotes, which are part of its name (missing
-    // and unsafe names are the hardening tests' business).
-    for (const QString &argument : {QString(), clip, '"' + clip + '"'}) {
-        const bool plays = argument == clip;
+    // Nothing, a file, one in quotes, which are part of its name, or blanks, a name too, on a
+    // machine without a CD drive (missing and unsafe names are the hardening tests' business).
+    for (const QString &argument : {QString(), clip, '"' + clip + '"', QStringLiteral("   ")}) {
+        const bool plays = argument == clip, drive = argument != QStringLiteral("   ");
         FormRig rig({.runQtEvents = false});
         Form1 &form = *rig.form;
-        rig.insertDisc(2);
+        if (drive)
+            rig.insertDisc(2);
         rig.platform.program.arguments = argument;
         form.Form_Load();
         QCOMPARE(rig.opened(), plays ? QStringList{clip} : QStringList());
@@ -37,10 +38,12 @@ void TestWindow::startUp()
         QCOMPARE(rig.messages(), plays || argument.isEmpty() ? QStringList() : missing);
         QCOMPARE(form.windowTitle(), plays ? captionFor(clip) : QStringLiteral("Tavero Player v3.0 "));
         QVERIFY(form.mnuOpen->isEnabled() != plays && rig.fitsPlayer());
+        QCOMPARE(form.mnuPlayVCD->isEnabled(), drive && !plays);
         if (argument.isEmpty()) {
             QCOMPARE(rig.platform.cdAudio.commands.filter("open"), QStringList{"open cdaudio alias cd wait shareable"});
             QVERIFY(form.acceptDrops() && !(form.windowFlags() & Qt::WindowMaximizeButtonHint));
             QVERIFY(form.mnuContinuousPlay->isChecked() && !form.mnuLoop->isChecked() && form.mnu100->isChecked());
+            QCOMPARE(form.mnuMin->text(), "Pause && &Minimize");
             // The component sizes itself and shows transport, seek bar, volume and time.
             QVERIFY(rig.player->autoSize && rig.player->displaySize == MediaPlayer::DefaultSize);
             QCOMPARE(rig.player->viewOptions, (QMap<int, bool>{{23, true}, {26, true}, {1025, true}, {1108, true}}));
@@ -164,6 +167,10 @@ void TestWindow::sizes()
     form.update();
     QTRY_VERIFY(form.mnu100->isChecked() && ticks() == 1);
     QTRY_COMPARE(form.Frame1->x(), 2);
+    // Not playing, it only minimises.
+    rig.player->calls.clear();
+    form.mnuMin_Click();
+    QVERIFY(form.isMinimized() && !rig.player->calls.contains("Pause"));
 }
 
 void TestWindow::helpMenu()
@@ -198,6 +205,7 @@ void TestWindow::helpMenu()
     const ShownMessage &m = rig.platform.messages.shown.value(0);
     QVERIFY(m.icon == MessageIcon::Information && m.title == QStringLiteral("Tavero Player v3.0"));
     QVERIFY(m.text.count("\r\n") == 3 && m.text.count('\r') == 3 && m.text.count('\n') == 3);
+    QCOMPARE(m.text.section("\r\n", 0, 0), "          Tavero Player v3.0");
     QVERIFY(!m.text.contains("\r\n\r\n") && !m.text.startsWith('\r') && !m.text.endsWith('\n'));
     // Media Player Help and the Context Menu entry open the component's own.
     rig.form->mnuMPHelp->trigger();

@@ -13,7 +13,7 @@ using End = FakeMediaPlayer::EndOrder;
 namespace {
 
 // What the user sees: the items on offer, "(timer)" while the status timer
-// runs | the panel, "*" on the playing track, "!" on a slot that lost its
+// runs, "+loop" and "-cont" where Loop and Continuous play differ from the start | the panel, "*" on the playing track, "!" on a slot that lost its
 // colour, "^" where the button shows | the files the component was asked to
 // open | its state and size, "unfitted" if the window is not | messages.
 QString seen(FormRig &rig)
@@ -28,7 +28,8 @@ QString seen(FormRig &rig)
                          (f.Cmd1[i]->isHidden() ? "" : "^");
     const QString size = rig.player->DisplaySize() ? " size " + QString::number(rig.player->DisplaySize()) : "",
                   state = QStringList{"stopped", "paused", "playing", "", "", "", "closed"}[rig.player->PlayState()];
-    return QStringList{(on.join(' ') + (f.Timer1->isActive() ? " (timer)" : "")).simplified(), panel.join(' '),
+    const QString marks = QString(f.mnuLoop->isChecked() ? " +loop" : "") + (f.mnuContinuousPlay->isChecked() ? "" : " -cont");
+    return QStringList{(on.join(' ') + (f.Timer1->isActive() ? " (timer)" : "") + marks).simplified(), panel.join(' '),
                        rig.opened().replaceInStrings(QRegularExpression(".*/|\\.\\w+$"), "").join(' '),
                        state + size + (rig.fitsPlayer() ? "" : " unfitted"), rig.messages().join(" / ")}.join(" | ");
 }
@@ -54,6 +55,13 @@ private slots:
         QTest::newRow("pause") << "open pause" << "Run Stop Close (timer) | 1 2 3 | clip | paused | ";
         QTest::newRow("play again") << "open pause play" << playing + "1 2 3 | clip | playing | ";
         QTest::newRow("stop") << "open full stop menu" << stopped + "clip | stopped | ";
+        // Commands the component answers with no change of state, or refuses; the items twice, a menu refresh.
+        QTest::newRow("play refused") << "open pause jam play" << "Run Close (timer) | 1 2 3 | clip | paused | ";
+        QTest::newRow("pause while stopped") << "open stop pause!" << stopped + "clip | stopped | ";
+        QTest::newRow("stop, nothing follows") << "open quiet stop menu" << "Close PlayVCD | 1 2 3 | clip | stopped | ";
+        QTest::newRow("opening, nothing follows") << "quiet open" << "Close | 1 2 3 | clip | playing | ";
+        QTest::newRow("items twice") << "loop loop cont cont" << idle + "1 2 3 |  | closed | ";
+        QTest::newRow("closed, not unloaded") << "t1 unloaded closes" << playing + "1 2 3 | AVSEQ02 | closed | ";
         // Close silences the error unloading brings, or else the next one.
         QTest::newRow("close") << "open errsonclose close" << closed;
         QTest::newRow("errors") << "open close warning error error" << closed + "Warning : Codec missing / " + bad;
@@ -73,13 +81,13 @@ private slots:
         QTest::newRow("end told late") << "t0 late tick" << next;
         QTest::newRow("end told in the fall") << "t0 queued" << next;
         QTest::newRow("last track") << "t2 end tick" << stopped + "AVSEQ03 | stopped | ";
-        QTest::newRow("last track, loop") << "loop t2 late tick" << stopped + "AVSEQ03 | stopped | ";
-        QTest::newRow("continuous off") << "cont t0 end tick" << stopped + "AVSEQ01 | stopped | ";
-        QTest::newRow("looped") << "cont loop t1 late jam tick unjam tick" << playing + "1 2* 3 | AVSEQ02 | playing | ";
-        QTest::newRow("continuous, not loop") << "loop t1 late tick" << playing + "1 2 3*" + both;
-        QTest::newRow("file looped") << "loop drop late jam tick unjam tick" << playing + "1 2 3 | clip | playing | ";
+        QTest::newRow("last track, loop") << "loop t2 late tick" << "Run Close Open PlayVCD (timer) +loop | 1 2 3 | AVSEQ03 | stopped | ";
+        QTest::newRow("continuous off") << "cont t0 end tick" << "Run Close Open PlayVCD (timer) -cont | 1 2 3 | AVSEQ01 | stopped | ";
+        QTest::newRow("looped") << "cont loop t1 late jam tick unjam tick" << "Pause Stop Close +loop -cont | 1 2* 3 | AVSEQ02 | playing | ";
+        QTest::newRow("continuous, not loop") << "loop t1 late tick" << "Pause Stop Close +loop | 1 2 3*" + both;
+        QTest::newRow("file looped") << "loop drop late jam tick unjam tick" << "Pause Stop Close +loop | 1 2 3 | clip | playing | ";
         QTest::newRow("file ends") << "drop late tick" << stopped + "clip | stopped | ";
-        QTest::newRow("file, end told first") << "loop drop end tick" << stopped + "clip | stopped | ";
+        QTest::newRow("file, end told first") << "loop drop end tick" << "Run Close Open PlayVCD (timer) +loop | 1 2 3 | clip | stopped | ";
         QTest::newRow("stopped by the user") << "t0 stop tick" << stopped + "AVSEQ01 | stopped | ";
         QTest::newRow("fall while loading") << "t0 loading end tick" << stopped + "AVSEQ01 | stopped | ";
         // The timer clears the marker only when idle, fits the window unless
@@ -88,6 +96,7 @@ private slots:
         QTest::newRow("grown") << "hover grow tick" << idle + "1 2 3^ |  | closed | ";
         QTest::newRow("grown, minimised") << "hover min grow tick" << idle + "1 2 3^ |  | closed unfitted | ";
         QTest::newRow("grown, moved over") << "hover min grow move" << idle + "1 2 3 |  | closed | ";
+        QTest::newRow("taller, moved over") << "taller move" << idle + "1 2 3 |  | closed | ";
         // A track that fails loses its colour; the shared last slot keeps it.
         const QString all = "1 2 3 4 5 6 7 8 9 ---", failed = " | stopped | Error : Cannot play this file";
         QTest::newRow("gives out from the list") << "disc15 f12 givesout error"
@@ -124,6 +133,9 @@ private slots:
         };
         auto open = [&](const QString &path) { rig.platform.openDialog.answer = path, f.mnuOpen->trigger(); };
         const QMap<QString, std::function<void()>> does{
+            {"pause!", [&] { f.mnuPause_Click(); }}, {"quiet", [&] { p.quiet = true; }},   // "!": the item greyed
+            {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }},
+            {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }},
             {"open", [&] { open("/media/clip.mpg"); }}, {"tick", [&] { f.Timer1_Timer(); }},
             {"play", [&] { f.mnuRun->trigger(); }}, {"pause", [&] { f.mnuPause->trigger(); }},
             {"stop", [&] { f.mnuStop->trigger(); }}, {"close", [&] { f.mnuClose->trigger(); }},
@@ -159,6 +171,26 @@ private slots:
         }
         rig.platform.events.onPump = nullptr;
         QCOMPARE(::seen(rig), seen);
+    }
+
+    // After every change of state the component's own controls come back, its status line but in full
+    // screen; a medium unloaded leaves the caption the window has when nothing is loaded.
+    void controlsAndCaption()
+    {
+        FormRig rig;
+        FakeMediaPlayer &p = *rig.player;
+        rig.form->Form_Load();
+        rig.platform.openDialog.answer = "/media/clip.mpg";
+        rig.form->mnuOpen->trigger();
+        rig.form->mnuFullScreen->trigger();
+        p.viewOptions.clear();
+        rig.form->mnuPause->trigger();
+        QCOMPARE(p.viewOptions, (QMap<int, bool>{{23, true}, {26, true}, {1025, true}, {1107, true}, {1108, true}}));
+        rig.form->mnu200->trigger();
+        rig.form->mnuRun->trigger();
+        QVERIFY(p.ViewOption(MediaPlayer::ViewStatusLine));
+        rig.form->mnuClose->trigger();
+        QCOMPARE(rig.form->windowTitle(), " Tavero Player v3.0 ");
     }
 
     // Only local files are taken, the first of several, played once the drop

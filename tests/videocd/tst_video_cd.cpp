@@ -132,6 +132,12 @@ private slots:
             const QStringList left = rig.slotStates();
             rig.form->LoadTrackList();
             QCOMPARE(rig.slotStates(), left);
+            // Without either folder the root loses its "/"; a top then emptied leaves the panel as it was.
+            QCOMPARE(rig.form->CDDriveRoot().endsWith('/'), c.files[0].contains('/') && c.files[0] != "/");
+            for (const QString &f : QDir(rig.disc.root()).entryList(QDir::Files))
+                QVERIFY(c.files[0].contains('/') || QFile::remove(rig.disc.root() + f));
+            rig.form->LoadTrackList();
+            QCOMPARE(rig.slotStates(), left);
         }
     }
 
@@ -144,6 +150,17 @@ private slots:
         rig.scan();
         rig.form->mnuPlayVCD_Click();
         QVERIFY(rig.form->mnuPlayVCD->text() == "No CD-Drive found..." && rig.platform.files.probes.isEmpty());
+        // A file played looks again, quietly; of several drives the first CD drive counts, past an entry
+        // that leads nowhere.
+        FormRig quiet, several;
+        quiet.form->PlayFile("/media/clip.mpg");
+        QCOMPARE(quiet.form->mnuPlayVCD->text(), "&Play Video CD");
+        several.platform.drives.entries << "floppy";
+        several.platform.drives.roots["floppy"] = "";
+        several.platform.drives.add("sr0", several.disc.path("first"), DriveQuery::kCdRom);
+        several.platform.drives.add("sr1", several.disc.path("second"), DriveQuery::kCdRom);
+        several.form->FindCDDrive(true);
+        QCOMPARE(several.form->CDDriveRoot(), several.disc.path("first") + '/');
         const QStringList files = seq(rig.disc.path("Mpegav/"), 5);
         rig.platform.files.sizes = {{files[0], 12582912}, {files[1], 1000000}, {files[2], 262144},
                                     {files[3], 4700000000}};   // 0.25 MB exactly, a DVD's worth
@@ -228,6 +245,7 @@ private slots:
                 w->resize(60, 100);
                 QTRY_VERIFY(w->size() != before && w->size() != QSize(60, 100));
                 QVERIFY(w->OuterWidth() >= Form2::kMinOuterWidth && w->OuterHeight() >= Form2::kMinOuterHeight);
+                QVERIFY(w->height() - w->Frame1->geometry().bottom() <= 4);   // 40 twips above the bottom
                 w->List1->setCurrentRow(c.row);
                 w->activateWindow();
                 QVERIFY(QTest::qWaitForWindowActive(w));
