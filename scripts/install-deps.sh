@@ -7,7 +7,8 @@ packages=(
   build-essential cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libmpv-dev
-  libcdio-dev                  # reads Video CD sectors from drives and images
+  libcdio-dev                  # reads Video CD sectors from drives
+  libxcb1-dev                  # asks the X server how the picture can be drawn
   ffmpeg                       # the tests make their own media
   vcdimager                    # ... and their own Video CD images
   xvfb xauth                   # tests that look at real pixels

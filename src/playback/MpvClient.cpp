@@ -118,6 +118,13 @@ MpvClient::MpvClient(bool headless, QObject *parent) : QObject(parent)
     // nothing useful for Video CD sized pictures.
     setOption("hwdec", "no");
     setOption("gpu-hwdec-interop", "no");
+    // Where frames are converted by the CPU (the software picture), the
+    // cheap scaler and no dithering, as mpv's own sw-fast profile has it:
+    // a Video CD's 8-bit picture gains nothing from either.
+    setOption("sws-scaler", "bilinear");
+    setOption("sws-fast", "yes");
+    setOption("zimg-scaler", "bilinear");
+    setOption("zimg-dither", "no");
     if (headless)
         setOption("ao", "null");
     mpv_request_log_messages(mpv_, "warn");

@@ -1,11 +1,15 @@
 #include "playback/MpvPlayer.h"
 #include "playback/ControlBar.h"
 #include "playback/MpvDiscStreams.h"
+#include "playback/MpvSoftwareView.h"
 #include "playback/MpvVideoWindow.h"
+#include "platform/VideoPath.h"
 
 #include <QActionGroup>
+#include <QLayout>
 #include <QGuiApplication>
 #include <QMenu>
+#include <cstdio>
 
 namespace tavero {
 
@@ -15,8 +19,13 @@ MpvPlayer::MpvPlayer(Output output, QWidget *parent) : MediaPlayer(parent)
 {
     if (output == Output::Auto) {
         const QString platform = QGuiApplication::platformName();
-        output = (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) ? Output::Headless
-                                                                                                 : Output::Window;
+        const QString setting = qEnvironmentVariable("TAVERO_VIDEO");
+        if (!setting.isEmpty() && setting != QLatin1String("gl") && setting != QLatin1String("software"))
+            std::fprintf(stderr, "tavero-player: TAVERO_VIDEO is \"gl\" or \"software\"; choosing by itself\n");
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            output = Output::Headless;
+        else
+            output = chooseVideoPath(setting, platform).path == VideoPath::OpenGL ? Output::OpenGL : Output::Software;
     }
     headless_ = output == Output::Headless;
     setFocusPolicy(Qt::StrongFocus);
@@ -26,6 +35,7 @@ MpvPlayer::MpvPlayer(Output output, QWidget *parent) : MediaPlayer(parent)
     else
         initError_ = QStringLiteral("The video engine (libmpv) could not be started.");
     connectClient();
+    software_ = output == Output::Software;
     buildInterface();
     resize(kCompactWidth, kCompactHeight);
 }
@@ -34,9 +44,12 @@ MpvPlayer::~MpvPlayer()
 {
     // No more of mpv's events reach a half-destroyed component.
     client_->disconnect(this);
-    // The render context goes first, with its GL context current.
+    // The render context goes first (the OpenGL one with its GL context
+    // current).
     if (glWindow_)
         glWindow_->releaseRenderContext();
+    if (swView_)
+        swView_->releaseRenderContext();
     // The picture may sit in the full-screen window, which is no child: it
     // goes with that window. Moving it back would touch the window it sat
     // in before, which may be half destroyed by now (ours going with our
@@ -58,22 +71,21 @@ void MpvPlayer::buildInterface()
     videoBox_->setMouseTracking(true);
     videoBox_->installEventFilter(this);
     if (headless_ || !client_->isValid()) {
-        video_ = new QWidget(videoBox_);
-        video_->setAutoFillBackground(true);
-        video_->setPalette(black);
-        video_->setMouseTracking(true);
+        auto *nothing = new QWidget(videoBox_);
+        nothing->setAutoFillBackground(true);
+        nothing->setPalette(black);
+        usePicture(nothing);
+    } else if (software_) {
+        useSoftwarePicture();
     } else {
         glWindow_ = new MpvVideoWindow(client_->handle());
-        video_ = QWidget::createWindowContainer(glWindow_, videoBox_);
-        video_->setFocusPolicy(Qt::NoFocus);
-        video_->setMouseTracking(true);
+        usePicture(QWidget::createWindowContainer(glWindow_, videoBox_));
         glWindow_->setHolder(video_);
         connect(glWindow_, &MpvVideoWindow::renderContextReady, client_.get(), &MpvClient::useRenderContext);
         connect(glWindow_, &MpvVideoWindow::cannotDraw, this, &MpvPlayer::pictureUnavailable);
         connect(glWindow_, &MpvVideoWindow::frameDrawn, this, &MpvPlayer::releaseStart);
+        connect(glWindow_, &MpvVideoWindow::openGlFailed, this, &MpvPlayer::useSoftwarePicture, Qt::QueuedConnection);
     }
-    video_->setObjectName(QStringLiteral("video"));
-    video_->installEventFilter(this);
 
     controlBar_ = new ControlBar(this);
     connect(controlBar_, &ControlBar::playPauseClicked, this, &MpvPlayer::togglePlayPause);
@@ -87,6 +99,53 @@ void MpvPlayer::buildInterface()
     buildContextMenu();
     updatePartsVisibility();
     updateControls();
+}
+
+void MpvPlayer::usePicture(QWidget *picture)
+{
+    video_ = picture;
+    video_->setObjectName(QStringLiteral("video"));
+    video_->setFocusPolicy(Qt::NoFocus);
+    video_->setMouseTracking(true);
+    video_->installEventFilter(this);
+    video_->setGeometry(videoBox_->rect());
+}
+
+// The software picture, from the start or in place of an OpenGL one that
+// could not start after all.
+void MpvPlayer::useSoftwarePicture()
+{
+    if (swView_ || !client_->isValid())
+        return;
+    QWidget *parent = videoBox_;
+    if (glWindow_) {
+        std::fprintf(stderr, "tavero-player: OpenGL cannot be used here; the picture is drawn without it\n");
+        glWindow_->releaseRenderContext();
+        parent = video_->parentWidget();
+        if (fullScreen_)
+            fullScreen_->layout()->removeWidget(video_);
+        delete video_;   // with the window it holds
+        glWindow_ = nullptr;
+    }
+    swView_ = new MpvSoftwareView(client_->handle(), parent);
+    usePicture(swView_);
+    if (fullScreen_) {
+        fullScreen_->layout()->addWidget(video_);
+        video_->show();
+    } else if (isVisible()) {
+        video_->show();
+    }
+    connect(swView_, &MpvSoftwareView::renderContextReady, client_.get(), &MpvClient::useRenderContext);
+    connect(swView_, &MpvSoftwareView::frameDrawn, this, &MpvPlayer::releaseStart);
+}
+
+// Waits, once while the program starts, for the picture's render context;
+// says whether frames will be drawn.
+bool MpvPlayer::preparePicture()
+{
+    if (glWindow_ && !glWindow_->ensureRenderContext())
+        useSoftwarePicture();
+    return swView_ ? swView_->ensureRenderContext() : glWindow_ != nullptr;
 }
 
 void MpvPlayer::buildContextMenu()

@@ -40,13 +40,19 @@
 // Keys while focused: Space play/pause, Left/Right seek 5 s back/forward.
 //
 // Output: Output::Headless uses mpv's null video and audio outputs and no
-// OpenGL (for tests); Output::Auto chooses it when Qt runs without a
-// display (the offscreen or minimal platform), and a window otherwise.
+// picture (for tests); Output::OpenGL draws through OpenGL where a GPU runs
+// it (MpvVideoWindow), Output::Software by the CPU into memory where OpenGL
+// would only be a software rasterizer (MpvSoftwareView; should OpenGL fail
+// to start, the picture falls back to that too). Output::Auto chooses
+// Headless when Qt runs without a display (the offscreen or minimal
+// platform), else as platform/VideoPath.h says (TAVERO_VIDEO=gl|software
+// overriding).
 //
 // The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never
 // waits for mpv's core, except Open for its file), MpvVideoWindow holds
-// the picture, which MpvRenderer draws on a thread of its own (a busy GUI
-// thread costs no frames), ControlBar shows the controls. This class holds the state
+// the picture where OpenGL draws it, MpvSoftwareView where the CPU does;
+// MpvRenderer draws on a thread of its own (a busy GUI thread costs no
+// frames), ControlBar shows the controls. This class holds the state
 // machine, the size and full screen; its code is spread over
 // MpvPlayer.cpp (set-up, transport, states), MpvPlayerLoad.cpp (opening
 // and mpv's events) and MpvPlayerView.cpp (size, full screen, input,
@@ -69,13 +75,14 @@ namespace tavero {
 class ControlBar;
 class DiscTrackFinder;
 class MpvDiscStreams;
+class MpvSoftwareView;
 class MpvVideoWindow;
 struct DiscTrack;
 
 class MpvPlayer : public MediaPlayer {
     Q_OBJECT
 public:
-    enum class Output { Auto, Window, Headless };
+    enum class Output { Auto, OpenGL, Software, Headless };
 
     explicit MpvPlayer(QWidget *parent = nullptr);
     explicit MpvPlayer(Output output, QWidget *parent = nullptr);
@@ -108,6 +115,8 @@ public:
     void setDiscTracks(DiscTrackFinder *finder) { discTracks_ = finder; }
 
     bool isHeadless() const { return headless_; }
+    // Whether the picture is drawn without OpenGL.
+    bool drawsInSoftware() const { return swView_ != nullptr; }
     // Playback speed factor (1 = normal); tests play faster.
     void setSpeed(double factor);
     double CurrentPosition() const override { return position_; }
@@ -151,6 +160,9 @@ private:
 
     // MpvPlayer.cpp
     void buildInterface();
+    void usePicture(QWidget *picture);
+    void useSoftwarePicture();
+    bool preparePicture();
     void buildContextMenu();
     void setPlayState(int state);
     void setReadyState(int state);
@@ -191,6 +203,7 @@ private:
     void emitMouseMove(QWidget *source, QMouseEvent *event);
 
     bool headless_ = false;
+    bool software_ = false;
     DiscTrackFinder *discTracks_ = nullptr;
     // The disc streams outlive mpv, which reads through them: declared
     // before the client, so destroyed after it.
@@ -225,8 +238,9 @@ private:
     bool needsReload_ = false;
 
     QWidget *videoBox_ = nullptr;        // black area holding the picture
-    QWidget *video_ = nullptr;           // the picture (holding MpvVideoWindow unless headless)
+    QWidget *video_ = nullptr;           // the picture: holding MpvVideoWindow, or MpvSoftwareView
     MpvVideoWindow *glWindow_ = nullptr;
+    MpvSoftwareView *swView_ = nullptr;
     ControlBar *controlBar_ = nullptr;
     QMenu *contextMenu_ = nullptr;
     QActionGroup *sizeGroup_ = nullptr;

@@ -3,6 +3,7 @@
 #include "platform/Disc.h"
 #include "playback/ControlBar.h"
 #include "playback/MpvDiscStreams.h"
+#include "playback/MpvSoftwareView.h"
 #include "playback/MpvVideoWindow.h"
 
 #include <QDir>
@@ -135,10 +136,13 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
     // first frame compiles the picture's shaders, which on a software
     // renderer with a cold shader cache takes longer than a frame lasts,
     // and frames falling due meanwhile would be dropped.
-    holdingStart_ = glWindow_ && glWindow_->ensureRenderContext();
+    holdingStart_ = preparePicture();
     client_->setPaused(holdingStart_);
     if (holdingStart_) {
-        glWindow_->reportNextFrame();
+        if (swView_)
+            swView_->reportNextFrame();
+        else
+            glWindow_->reportNextFrame();
         // Should no frame come (a picture that cannot be drawn), the
         // sound does not wait for it long.
         QTimer::singleShot(1000, this, [this, serial = ++holdSerial_] {

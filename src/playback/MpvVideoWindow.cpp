@@ -1,5 +1,7 @@
 #include "playback/MpvVideoWindow.h"
 
+#include "playback/MpvGlRenderer.h"
+
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -21,7 +23,7 @@ MpvVideoWindow::MpvVideoWindow(mpv_handle *mpv)
     setFlag(Qt::WindowDoesNotAcceptFocus);
     if (!mpv)
         return;
-    renderer_ = std::make_unique<MpvRenderer>(mpv, this, [this](MpvRenderer::Note note) {
+    renderer_ = std::make_unique<MpvGlRenderer>(mpv, this, [this](MpvRenderer::Note note) {
         // On the drawing thread, which ends before this window does; a
         // call still queued when the window goes is dropped with it.
         QMetaObject::invokeMethod(this, [this, note] { onNote(note); }, Qt::QueuedConnection);
@@ -48,6 +50,8 @@ void MpvVideoWindow::onNote(MpvRenderer::Note note)
     case MpvRenderer::Note::FrameDrawn:
         emit frameDrawn();
         break;
+    case MpvRenderer::Note::FrameReady:   // the software way's only
+        break;
     case MpvRenderer::Note::HiddenFrame:
         // Frames keep coming while the window is shown but not exposed:
         // under Wayland that is a new top-level window that never exposed
@@ -66,7 +70,7 @@ void MpvVideoWindow::announce(bool ready)
     if (ready) {
         emit renderContextReady();
     } else {
-        emit cannotDraw();
+        emit openGlFailed();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The picture of MpvPlayer: a native child window that libmpv's OpenGL
-// render API draws into directly, from a thread of its own (MpvRenderer).
+// The picture of MpvPlayer where a GPU runs OpenGL: a native child window
+// that libmpv's OpenGL render API draws into directly, from a thread of its
+// own (MpvGlRenderer).
 //
 // A QOpenGLWidget would have mpv render into a framebuffer object that Qt
 // then composes, with the rest of the top-level window, through OpenGL on
@@ -51,8 +52,9 @@ signals:
     // A new frame has been drawn (or taken while hidden) since
     // reportNextFrame().
     void frameDrawn();
-    // No picture can be shown: no OpenGL here, or (under Wayland) the
-    // compositor never lets this window be drawn.
+    // No OpenGL context can be made here after all.
+    void openGlFailed();
+    // Under Wayland: the compositor never lets this window be drawn.
     void cannotDraw();
 
 protected:

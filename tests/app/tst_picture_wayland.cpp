@@ -1,6 +1,6 @@
 // The picture under a Wayland compositor (weston, headless, started by the
-// test's wrapper): in its screenshots a clip of one colour fills the video
-// area, framed by the window, at each size.
+// test's wrapper), drawn through OpenGL or by the CPU: in its screenshots a
+// clip of one colour fills the video area, framed by the window, at each size.
 #include "app/Form1.h"
 #include "playback/MpvPlayer.h"
 #include "support/Fakes.h"
@@ -12,10 +12,12 @@
 
 using namespace tavero;
 using namespace tavero::test;
+Q_DECLARE_METATYPE(MpvPlayer::Output)
 
 class TestPictureWayland : public QObject {
     Q_OBJECT
 private slots:
+    void pictureFillsTheVideoArea_data();
     void pictureFillsTheVideoArea();
 };
 
@@ -43,8 +45,16 @@ static QRect magentaBox()
     return framed && count > 0.99 * box.width() * box.height() ? box : QRect();
 }
 
+void TestPictureWayland::pictureFillsTheVideoArea_data()
+{
+    QTest::addColumn<MpvPlayer::Output>("path");
+    QTest::newRow("opengl") << MpvPlayer::Output::OpenGL;
+    QTest::newRow("software") << MpvPlayer::Output::Software;
+}
+
 void TestPictureWayland::pictureFillsTheVideoArea()
 {
+    QFETCH(MpvPlayer::Output, path);
     const QString clip = QDir(TestMedia::dir()).filePath(QStringLiteral("magenta-30s.mpg"));
     const QString make = "ffmpeg -v error -y -f lavfi -i color=c=magenta:size=352x288:rate=25 -t 30 -target pal-vcd";
     QVERIFY(QFile::exists(clip) || QProcess::execute(make.section(' ', 0, 0), make.split(' ').mid(1) << clip) == 0);
@@ -52,7 +62,7 @@ void TestPictureWayland::pictureFillsTheVideoArea()
     // window opens at the picture's size.
     FakePlatform platform;
     platform.program.arguments = clip;
-    Form1 form(platform.seams(), new MpvPlayer);
+    Form1 form(platform.seams(), new MpvPlayer(path));
     form.Form_Load();
     form.show();
     const QSize screen = form.screen()->size(), picture(352, 288);
