@@ -2,9 +2,11 @@
 // the GUI thread has other work: the drive watch scanning a disc of many
 // track files every second, the window resized back and forth every 100 ms
 // and a menu opened and closed every second. Frames that mpv drops or
-// draws late then are frames the user misses.
+// draws late then are frames the user misses. With "quiet" it only plays,
+// at the size named (default, double or full), for the CPU figures at
+// those sizes.
 //
-//   bench-busy CLIP [seconds] [files]
+//   bench-busy CLIP [seconds] [files] [busy|quiet] [default|double|full]
 //
 // Prints frames_dropped= and frames_delayed= (mpv's frame-drop-count and
 // vo-delayed-frame-count at the end), and how often each chore ran.
@@ -21,6 +23,7 @@
 #include <QWindow>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 
 using namespace tavero;
 
@@ -33,6 +36,8 @@ int main(int argc, char **argv)
     const QString clip = QString::fromLocal8Bit(argv[1]);
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 15;
     const int files = argc > 3 ? std::atoi(argv[3]) : 10000;
+    const bool busy = argc <= 4 || std::strcmp(argv[4], "quiet") != 0;
+    const char *size = argc > 5 ? argv[5] : "default";
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     std::setlocale(LC_NUMERIC, "C");
@@ -66,6 +71,16 @@ int main(int argc, char **argv)
     if (player->PlayState() != MediaPlayer::Playing) {
         std::fprintf(stderr, "bench-busy: the clip does not play: %s\n", qPrintable(player->ErrorDescription()));
         return 1;
+    }
+    if (std::strcmp(size, "double") == 0)
+        form.mnu200->trigger();
+    else if (std::strcmp(size, "full") == 0)
+        form.mnuFullScreen->trigger();
+    if (!busy) {
+        QEventLoop playing;
+        QTimer::singleShot(seconds * 1000, &playing, &QEventLoop::quit);
+        playing.exec();
+        return player->PlayState() == MediaPlayer::Playing ? 0 : 1;
     }
 
     // The status timer stands still while a medium plays; the drive is

@@ -92,7 +92,7 @@ as_user() {
 }
 
 # One display for the whole run, open to the players' user.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -ac 3>"$work/display" >>"$log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac 3>"$work/display" >>"$log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -117,21 +117,36 @@ if ! ffmpeg -nostdin -v error -y \
 fi
 chmod -R a+rX "$work/disc"
 
-# The peers as they come (no user configuration), drawing through OpenGL,
-# each decoding the sound and dropping it: this machine has no sound
-# device, and ours always falls back to dropping it. mpv's automatic
-# context choice refuses a software renderer, so it is told x11egl. VLC
-# runs with its usual Qt interface, the privacy question of its first
-# start answered.
-declare -A cmd
+# The players. Ours as it chooses how to draw (on this display, with no GPU:
+# by the CPU) and forced to OpenGL; VLC and mpv as they come (no output
+# options: what a user who just starts them gets), and each one's best
+# software output. All decode the sound and drop it: this machine has no
+# sound device, and ours always falls back to dropping it. VLC runs with
+# its usual Qt interface, the privacy question of its first start answered.
+declare -A cmd label
 cmd[ours]="$player"
-cmd[mpv]="mpv --no-config --vo=gpu --gpu-context=x11egl --audio-fallback-to-null=yes"
-cmd[vlc]="vlc --no-qt-privacy-ask --aout=adummy --vout=gl --no-video-title-show"
-players=(ours vlc mpv)
+cmd[ours-gl]="env TAVERO_VIDEO=gl $player"
+cmd[vlc]="vlc --no-qt-privacy-ask --aout=adummy --no-video-title-show"
+cmd[mpv]="mpv --no-config --audio-fallback-to-null=yes"
+cmd[vlc-sw]="${cmd[vlc]} --vout=xcb_x11"
+cmd[mpv-sw]="${cmd[mpv]} --vo=x11 --profile=sw-fast"
+# Double size and full screen (the screen is 1280x1024): ours through the
+# real window's Size menu (bench-busy, quiet), the peers by their options
+# (mpv full screen with its window's size too: Xvfb has no window manager to
+# make it so).
+cmd[ours-double]="$busy - 20 0 quiet double"
+cmd[ours-full]="$busy - 20 0 quiet full"
+cmd[vlc-double]="${cmd[vlc]} --zoom=2"
+cmd[vlc-full]="${cmd[vlc]} --fullscreen"
+cmd[mpv-double]="${cmd[mpv]} --window-scale=2"
+cmd[mpv-full]="${cmd[mpv]} --fs --geometry=1280x1024+0+0"
+label=([ours]="ours" [ours-gl]="ours (GL)" [vlc]="VLC" [mpv]="mpv" [vlc-sw]="VLC (x11)" [mpv-sw]="mpv (x11)")
+players=(ours ours-gl vlc mpv vlc-sw mpv-sw)
 
 failed=0
 # probe_run OUTVAR probe-args... -- WHO FILE: runs the probe on a player,
-# keeps its key=value lines.
+# keeps its key=value lines. A "-" in the player's command stands for the
+# file, which otherwise comes last.
 probe_run() {
   local out
   local -n result=$1
@@ -142,7 +157,11 @@ probe_run() {
   local who=$1 file=$2
   # shellcheck disable=SC2206
   local program=(${cmd[$who]})
-  [ -n "$file" ] && program+=("$file")
+  if [[ " ${cmd[$who]} " == *" - "* ]]; then
+    program=("${program[@]/#-/$file}")
+  elif [ -n "$file" ]; then
+    program+=("$file")
+  fi
   if out=$(as_user "$probe" "${args[@]}" -- "${program[@]}" 2>>"$log"); then
     result=$out
     return 0
@@ -153,30 +172,36 @@ probe_run() {
 value() { sed -n "s/^$1=//p" <<<"$2"; }
 median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]}'; }
 spread() { tr ' ' '\n' | grep . | sort -n | awk 'NR==1 {lo=$1} {hi=$1} END {if (NR) print lo "-" hi}'; }
-# The players in round i's order: each goes first in turn.
-order() { local i=$1 n=${#players[@]}; for k in $(seq 0 $((n - 1))); do echo "${players[$(((i + k) % n))]}"; done; }
+# order I PLAYER...: the players in round I's order, each going first in turn.
+order() {
+  local i=$1
+  shift
+  local list=("$@") n=$#
+  for k in $(seq 0 $((n - 1))); do echo "${list[$(((i + k) % n))]}"; done
+}
 
-line() { printf '%-34s %20s %20s %20s %9s %9s  %-26s %s\n' "$@"; }
-# ratios OURS VLC MPV: "ours/VLC ours/mpv"
-ratio() { awk -v o="$1" -v p="$2" 'BEGIN {printf "%.2fx", (p > 0) ? o / p : 99}'; }
-shown() { echo "$1 $3 [$2]"; }
+# A figure's line: its name, one cell per player of the figure, the goal and whether it holds.
+line() { printf '%-38s' "$1"; shift; local c; for c in "${@:1:$#-2}"; do printf ' %21s' "$c"; done
+  printf '  %-48s %s\n' "${@: -2:1}" "${@: -1}"; }
+header() { local cells=("$@"); line "figure" "${cells[@]}" "goal" "holds"; }
 
 echo "Tavero Player against VLC $(dpkg-query -W -f='${Version}' vlc 2>/dev/null | cut -d- -f1) and mpv $(mpv --version 2>/dev/null | head -n1 | awk '{print $2}'), $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1), $(free -h | awk '/^Mem:/ {print $2}') memory, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Players run as: $user; medians, [minimum-maximum] of the single runs"
 echo
-line "figure" "ours" "VLC" "mpv" "ours/VLC" "ours/mpv" "goal" "holds"
 
 declare -A runs
-# measure FIGURE ROUNDS PROBE-ARGS...: runs every player ROUNDS times in
-# rotating order; keeps KEY values per player in runs[FIGURE.KEY.WHO].
+# measure FIGURE ROUNDS PLAYERS PROBE-ARGS...: runs every player (a list in
+# one word) ROUNDS times in rotating order; keeps the values per player in
+# runs[FIGURE.KEY.WHO].
 measure() {
-  local fig=$1 rounds=$2
-  shift 2
+  local fig=$1 rounds=$2 list=$3
+  shift 3
   local i who r
+  # shellcheck disable=SC2086
   for i in $(seq 0 $((rounds - 1))); do
     local first=
-    for who in $(order "$i"); do
+    for who in $(order "$i" $list); do
       [ -z "$first" ] && first=$who
       if probe_run r "$@" -- "$who" "$track"; then
         for key in frame_ms cpu_ms hwm_kb; do
@@ -189,45 +214,75 @@ measure() {
     runs[$fig.first]+="$first "
   done
 }
-# report NAME FIGURE KEY UNIT GOALTEXT RULE: RULE is an awk test on o
-# (ours), f (the better peer) that says whether the goal holds.
+# report NAME FIGURE KEY UNIT GOALTEXT RULE PLAYERS...: one line with each
+# player's median [spread], in the order given. RULE is an awk test on o
+# (ours as it chooses), p (the better of VLC and mpv as they come) and s
+# (the better of their best software outputs).
 report() {
   local name=$1 fig=$2 key=$3 unit=$4 goal=$5 rule=$6
-  local o v m
-  o=$(echo "${runs[$fig.$key.ours]:-}" | median) v=$(echo "${runs[$fig.$key.vlc]:-}" | median)
-  m=$(echo "${runs[$fig.$key.mpv]:-}" | median)
-  if [ -z "$o" ] || [ -z "$v" ] || [ -z "$m" ]; then
-    line "$name" "failed" "" "" "-" "-" "$goal" "-"
+  shift 6
+  local scale=1 fmt="%d" who med cells=() missing=0
+  declare -A of=()
+  [ "$unit" = MB ] && scale=1024 fmt="%.1f"
+  for who in "$@"; do
+    if [ -z "$who" ]; then
+      cells+=("-")
+      continue
+    fi
+    med=$(echo "${runs[$fig.$key.$who]:-}" | median)
+    if [ -z "$med" ]; then
+      cells+=("failed")
+      missing=1
+      continue
+    fi
+    of[${who%-double}]=$med
+    of[${who%-full}]=$med
+    cells+=("$(awk -v x="$med" -v s="$scale" -v f="$fmt" -v sp="$(echo "${runs[$fig.$key.$who]}" | spread)" -v u="$unit" \
+      'BEGIN {split(sp, a, "-"); printf f " %s [" f "-" f "]", x / s, u, a[1] / s, a[2] / s}')")
+    echo "    $name, $who: ${runs[$fig.$key.$who]}" >>"$work/details"
+  done
+  echo "    $name: first in each round: ${runs[$fig.first]}" >>"$work/details"
+  if [ "$missing" -ne 0 ]; then
+    line "$name" "${cells[@]}" "$goal" "-"
     failed=1
     return
   fi
-  local scale=1 fmt="%d"
-  [ "$unit" = MB ] && scale=1024 fmt="%.1f"
-  cell() { local med=$1 who=$2; awk -v x="$med" -v s="$scale" -v f="$fmt" -v sp="$(echo "${runs[$fig.$key.$who]}" | spread)" -v u="$unit" \
-    'BEGIN {split(sp, a, "-"); printf f " %s [" f "-" f "]", x / s, u, a[1] / s, a[2] / s}'; }
-  local f
-  f=$(awk -v v="$v" -v m="$m" 'BEGIN {print (v < m) ? v : m}')
-  line "$name" "$(cell "$o" ours)" "$(cell "$v" vlc)" "$(cell "$m" mpv)" "$(ratio "$o" "$v")" "$(ratio "$o" "$m")" \
-    "$goal" "$(awk -v o="$o" -v f="$f" "BEGIN {print ($rule) ? \"yes\" : \"NO\"}")"
-  echo "    $name: ours ${runs[$fig.$key.ours]}; VLC ${runs[$fig.$key.vlc]}; mpv ${runs[$fig.$key.mpv]}(first in each round: ${runs[$fig.first]})" \
-    >>"$work/details"
+  local holds
+  holds=$(awk -v o="${of[ours]}" -v a="${of[vlc]}" -v b="${of[mpv]}" -v c="${of[vlc-sw]:-0}" -v d="${of[mpv-sw]:-0}" \
+    "BEGIN {p = (a < b) ? a : b; s = (c < d) ? c : d; print ($rule) ? \"yes\" : \"NO\"}")
+  line "$name" "${cells[@]}" "$goal" "$holds"
+  echo "    $name, ours against VLC and mpv as they come: $(awk -v o="${of[ours]}" -v a="${of[vlc]}" -v b="${of[mpv]}" \
+    'BEGIN {printf "%.2fx, %.2fx", o / a, o / b}')" >>"$work/details"
 }
 
+all=(ours ours-gl vlc mpv vlc-sw mpv-sw)
+if wanted launch || wanted play; then
+  echo "ours: as it chooses; ours (GL): TAVERO_VIDEO=gl; VLC, mpv: as they come; VLC (x11): --vout=xcb_x11;"
+  echo "mpv (x11): --vo=x11 --profile=sw-fast. The goals are for ours as it chooses, against the others in this run."
+  header "ours" "ours (GL)" "VLC" "mpv" "VLC (x11)" "mpv (x11)"
+fi
 if wanted launch; then
   # 1. Launch to the first picture on screen. One uncounted launch of each
   # first, so that all start from a warm file cache.
   for who in "${players[@]}"; do probe_run r --frame --timeout 20 -- "$who" "$track"; done
-  measure launch 9 --frame --timeout 20
-  report "1 launch to first frame" launch frame_ms ms "<= 1.0x the faster peer" "o <= f"
+  measure launch 9 "${players[*]}" --frame --timeout 20
+  report "1 launch to first frame" launch frame_ms ms "<= 0.8x the faster peer as it comes" "o <= 0.8 * p" "${all[@]}"
 fi
 
 if wanted play; then
   # 2 and 3. CPU time over 15 s of playback (from one second after the first
   # picture, before the 20-second track ends) and the peak resident memory
   # at the end of it.
-  measure play 5 --frame --settle 1 --measure 15 --timeout 20
-  report "2 CPU time, 15 s of playback" play cpu_ms ms "<= 0.9x the cheaper peer" "o <= 0.9 * f"
-  report "3 peak resident memory" play hwm_kb MB "<= the smaller peer + 5 MB" "o <= f + 5 * 1024"
+  measure play 5 "${players[*]}" --frame --settle 1 --measure 15 --timeout 20
+  report "2 CPU time, 15 s of playback" play cpu_ms ms "<= 0.6x the cheaper peer, <= 1.0x the best sw" \
+    "o <= 0.6 * p && o <= s" "${all[@]}"
+  report "3 peak resident memory" play hwm_kb MB "<= 0.75x the smaller peer as it comes" "o <= 0.75 * p" "${all[@]}"
+  # 2 at double size and full screen, against the peers as they come.
+  for size in double full; do
+    measure "play-$size" 5 "ours-$size vlc-$size mpv-$size" --frame --settle 1 --measure 15 --timeout 20
+    report "2 CPU time, 15 s, $size size" "play-$size" cpu_ms ms "<= 1.0x the cheaper peer as it comes" "o <= p" \
+      "ours-$size" "" "vlc-$size" "mpv-$size" "" ""
+  done
 fi
 
 if wanted idle; then
@@ -236,12 +291,12 @@ if wanted idle; then
   if probe_run r --settle 5 --measure 30 --timeout 20 -- ours ""; then
     c=$(value cpu_ms "$r")
     pct=$(awk -v c="$c" 'BEGIN {printf "%.3f", c / 30000 * 100}')
-    line "4 idle CPU over 30 s, drive watch on" "$pct %" "-" "-" "-" "-" "< 0.2 % of one core" \
+    line "4 idle CPU over 30 s, drive watch on" "$pct %" "-" "-" "-" "-" "-" "< 0.2 % of one core" \
       "$(awk -v p="$pct" 'BEGIN {print (p < 0.2) ? "yes" : "NO"}')"
     echo "    idle CPU in 30 s: $c ms in /proc/<pid>/stat, $(value sched_us "$r") us by the scheduler's count" \
       >>"$work/details"
   else
-    line "4 idle CPU over 30 s, drive watch on" "failed" "-" "-" "-" "-" "< 0.2 % of one core" "-"
+    line "4 idle CPU over 30 s, drive watch on" "failed" "-" "-" "-" "-" "-" "< 0.2 % of one core" "-"
     failed=1
   fi
 fi
@@ -250,11 +305,11 @@ if wanted scan; then
   # 5. The track scan over 1,000 track files (medians of many runs).
   if r=$(timeout 120 "$scan" 1000 2000 200 2>>"$log"); then
     s=$(value steady_us "$r") b=$(value rebuild_us "$r")
-    line "5 steady scan, 1,000 track files" "$(awk -v u="$s" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" \
+    line "5 steady scan, 1,000 track files" "$(awk -v u="$s" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" "-" \
       "< 1 ms" "$(awk -v u="$s" 'BEGIN {print (u < 1000) ? "yes" : "NO"}')"
-    line "5 full rebuild, 1,000 track files" "$(awk -v u="$b" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" "-" "-"
+    line "5 full rebuild, 1,000 track files" "$(awk -v u="$b" 'BEGIN {printf "%.3f ms", u / 1000}')" "-" "-" "-" "-" "-" "-" "-"
   else
-    line "5 steady scan, 1,000 track files" "failed" "-" "-" "-" "-" "< 1 ms" "-"
+    line "5 steady scan, 1,000 track files" "failed" "-" "-" "-" "-" "-" "< 1 ms" "-"
     failed=1
   fi
 fi
@@ -284,15 +339,15 @@ if wanted image; then
     if [ ${#file_cpu[@]} -gt 0 ] && [ ${#cue_cpu[@]} -gt 0 ]; then
       c=$(echo "${cue_cpu[*]}" | median) f=$(echo "${file_cpu[*]}" | median)
       ratio=$(awk -v c="$c" -v f="$f" 'BEGIN {printf "%.2f", (f > 0) ? c / f : 99}')
-      line "6 CPU, 15 s from a .cue image" "image $c ms" "-" "file $f ms" "-" "${ratio}x" "<= 1.05x the file" \
+      line "6 CPU, 15 s from a .cue image" "image $c ms" "-" "file $f ms" "-" "${ratio}x" "-" "<= 1.05x the file" \
         "$(awk -v r="$ratio" 'BEGIN {print (r <= 1.05) ? "yes" : "NO"}')"
       echo "    runs (CPU ms): image ${cue_cpu[*]}; same stream as a file ${file_cpu[*]}" >>"$work/details"
     else
-      line "6 CPU, 15 s from a .cue image" "failed" "-" "failed" "-" "-" "<= 1.05x the file" "-"
+      line "6 CPU, 15 s from a .cue image" "failed" "-" "failed" "-" "-" "-" "<= 1.05x the file" "-"
       failed=1
     fi
   else
-    line "6 CPU, 15 s from a .cue image" "failed" "-" "-" "-" "-" "<= 1.05x the file" "-"
+    line "6 CPU, 15 s from a .cue image" "failed" "-" "-" "-" "-" "-" "<= 1.05x the file" "-"
     failed=1
   fi
 fi
@@ -310,35 +365,36 @@ busy_figure() {
   if [ $# -eq 3 ]; then
     local m
     m=$(echo "${sums[*]}" | median)
-    line "7 frames dropped or delayed while the window is busy$label" "$m [$(echo "${sums[*]}" | spread)]" "-" "-" "-" "-" "0" \
+    line "7 frames dropped or delayed while the window is busy$label" "$m [$(echo "${sums[*]}" | spread)]" "-" "-" "-" "-" "-" "0" \
       "$(awk -v m="$m" 'BEGIN {print (m == 0) ? "yes" : "NO"}')"
     echo "    frames dropped+delayed in 15 s of a busy window$label: $*" >>"$work/details"
   else
-    line "7 frames dropped or delayed while the window is busy$label" "failed" "-" "-" "-" "-" "0" "-"
+    line "7 frames dropped or delayed while the window is busy$label" "failed" "-" "-" "-" "-" "-" "0" "-"
     failed=1
   fi
 }
 if wanted busy; then
-  busy_runs=() before_runs=()
-  # busy_once BENCH-BUSY: "dropped+delayed" of one run, or nothing.
+  busy_runs=() gl_runs=() before_runs=()
+  # busy_once BENCH-BUSY [VIDEO]: "dropped+delayed" of one run, or nothing;
+  # VIDEO is TAVERO_VIDEO for it.
   busy_once() {
     local r
-    r=$(as_user timeout 60 "$1" "$track" 15 10000 2>>"$log") &&
+    r=$(as_user env TAVERO_VIDEO="${2:-}" timeout 60 "$1" "$track" 15 10000 2>>"$log") &&
       echo "$(value frames_dropped "$r")+$(value frames_delayed "$r")"
   }
   for i in 1 2 3; do
     if [ -n "$before" ] && [ $((i % 2)) -eq 1 ]; then
       before_runs+=($(busy_once "$before/bench/bench-busy"))
-      busy_runs+=($(busy_once "$busy"))
-    elif [ -n "$before" ]; then
-      busy_runs+=($(busy_once "$busy"))
+    fi
+    busy_runs+=($(busy_once "$busy"))
+    gl_runs+=($(busy_once "$busy" gl))
+    if [ -n "$before" ] && [ $((i % 2)) -eq 0 ]; then
       before_runs+=($(busy_once "$before/bench/bench-busy"))
-    else
-      busy_runs+=($(busy_once "$busy"))
     fi
   done
-  [ -n "$before" ] && busy_figure " (before)" "${before_runs[@]}"
+  [ -n "$before" ] && busy_figure " (before, GL)" "${before_runs[@]}"
   busy_figure "" "${busy_runs[@]}"
+  busy_figure " (GL)" "${gl_runs[@]}"
 fi
 
 cat "$work/details" 2>/dev/null

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Where the player's CPU time goes: plays CLIP in the real program on an
-# Xvfb display of its own (OpenGL through Mesa's llvmpipe) for SECONDS and
-# prints the CPU time of each of its threads, by name, from
-# /proc/<pid>/task/*/stat, with the whole process's at the end.
+# Where the player's CPU time and memory go: plays CLIP in the real program
+# on an Xvfb display of its own (drawing as it chooses there: by the CPU;
+# TAVERO_VIDEO=gl for OpenGL through Mesa's llvmpipe) for SECONDS and prints
+# the CPU time of each of its threads, by name, from /proc/<pid>/task/*/stat,
+# with the whole process's at the end; then, from the last round, the
+# resident memory by mapping (/proc/<pid>/smaps), largest first.
 #
 #   bench/threads.sh BUILD_DIR CLIP [SECONDS] [ROUNDS]
 #
@@ -52,6 +54,11 @@ for round in $(seq "$rounds"); do
     read -r -a f <<<"$rest"
     echo "$round ${name// /_} $(((f[11] + f[12]) * 1000 / tick))"
   done >>"$work/threads"
+  # Resident kB by mapping: a file's name, or [heap], [stack], anonymous.
+  awk '/^[0-9a-f]+-[0-9a-f]+ / {name = ($6 == "") ? "(anonymous)" : $6; sub(".*/", "", name)}
+       /^Rss:/ {rss[name] += $2}
+       END {for (n in rss) if (rss[n] >= 512) printf "%-40s %8d kB\n", n, rss[n]}' \
+    /proc/"$player_pid"/smaps 2>/dev/null | sort -k2,2nr >"$work/mappings"
   kill "$player_pid" 2>/dev/null
   wait "$player_pid" 2>/dev/null
   player_pid=
@@ -73,3 +80,6 @@ awk '{sum[$2 " " $1] += $3; total[$1] += $3; names[$2] = 1}
         printf "%-24s %8d  [%d-%d]\n", t, med, a[1], a[c]
       }
     }' | sort -k2,2nr
+echo
+echo "resident memory by mapping (at least 512 kB), last round:"
+cat "$work/mappings"

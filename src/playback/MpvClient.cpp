@@ -14,6 +14,8 @@ namespace {
 constexpr quint64 kQueued = quint64(1) << 56;
 constexpr quint64 kLoad = quint64(2) << 56;
 constexpr quint64 kInfo = quint64(3) << 56;
+constexpr quint64 kPosition = quint64(4) << 56;
+constexpr int kPositionEveryMs = 250;
 constexpr quint64 kKindMask = quint64(0xff) << 56;
 enum : quint64 { kInfoDuration, kInfoWidth, kInfoHeight, kInfoTracks, kInfoCount };
 
@@ -129,7 +131,6 @@ MpvClient::MpvClient(bool headless, QObject *parent) : QObject(parent)
         setOption("ao", "null");
     mpv_request_log_messages(mpv_, "warn");
 
-    mpv_observe_property(mpv_, 0, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, 0, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, 0, "dwidth", MPV_FORMAT_INT64);
     mpv_observe_property(mpv_, 0, "dheight", MPV_FORMAT_INT64);
@@ -139,6 +140,8 @@ MpvClient::MpvClient(bool headless, QObject *parent) : QObject(parent)
     mpv_observe_property(mpv_, 0, "frame-drop-count", MPV_FORMAT_INT64);
     mpv_observe_property(mpv_, 0, "vo-delayed-frame-count", MPV_FORMAT_INT64);
 
+    connect(&positionTimer_, &QTimer::timeout, this,
+            [this] { if (mpv_) mpv_get_property_async(mpv_, kPosition, "time-pos", MPV_FORMAT_DOUBLE); });
     mpv_set_wakeup_callback(
         mpv_,
         [](void *self) {
@@ -262,6 +265,16 @@ void MpvClient::useRenderContext()
     });
 }
 
+void MpvClient::readPosition(bool on)
+{
+    if (!on || !mpv_) {
+        positionTimer_.stop();
+        return;
+    }
+    if (!positionTimer_.isActive())
+        positionTimer_.start(kPositionEveryMs);
+}
+
 void MpvClient::requestFileInfo()
 {
     if (!mpv_)
@@ -362,10 +375,7 @@ void MpvClient::propertyChanged(const mpv_event &ev)
     const QByteArray name(p->name);
     const bool isDouble = p->format == MPV_FORMAT_DOUBLE, isInt = p->format == MPV_FORMAT_INT64,
                isFlag = p->format == MPV_FORMAT_FLAG;
-    if (name == "time-pos") {
-        if (isDouble)
-            emit positionChanged(*static_cast<double *>(p->data));
-    } else if (name == "duration") {
+    if (name == "duration") {
         if (isDouble)
             emit durationChanged(*static_cast<double *>(p->data));
     } else if (name == "dwidth" || name == "dheight") {
@@ -389,6 +399,12 @@ void MpvClient::propertyChanged(const mpv_event &ev)
 
 void MpvClient::infoReply(const mpv_event &ev)
 {
+    const auto *value = static_cast<mpv_event_property *>(ev.data);
+    if ((ev.reply_userdata & kKindMask) == kPosition) {
+        if (ev.error >= 0 && value && value->format == MPV_FORMAT_DOUBLE)
+            emit positionChanged(*static_cast<double *>(value->data));
+        return;
+    }
     if ((ev.reply_userdata & kKindMask) != kInfo || ((ev.reply_userdata & ~kKindMask) >> 8) != infoSerial_ ||
         infoReplies_ == 0)
         return;

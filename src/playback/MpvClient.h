@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -64,6 +65,10 @@ public:
     void useRenderContext();
     // Reads FileInfo; fileInfo() answers.
     void requestFileInfo();
+    // While a file is loaded, the position is read four times a second
+    // (positionChanged): watched, it would wake the GUI thread at every
+    // frame for a clock that shows seconds.
+    void readPosition(bool on);
 
     // While held, drains from the event loop do nothing: the holder takes
     // the events with waitForEvent() and emits them so.
@@ -122,6 +127,7 @@ private:
     int infoReplies_ = 0;
     FileInfo info_;
     FrameCounts frames_;
+    QTimer positionTimer_;
 };
 
 // Plain words for mpv's error codes, to follow "Cannot open ...: ".

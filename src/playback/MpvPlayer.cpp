@@ -207,6 +207,7 @@ void MpvPlayer::setReadyState(int state)
     if (state == readyState_)
         return;
     readyState_ = state;
+    client_->readPosition(state == Loaded);
     updateControls();
     emit ReadyStateChange(state);
 }
