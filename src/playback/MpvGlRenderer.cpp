@@ -65,18 +65,8 @@ bool MpvGlRenderer::setUp()
     if (!gl_->makeCurrent(offscreen_))
         return false;
     mpv_opengl_init_params init{&getProcAddress, gl_};
-    int advancedControl = 0;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
-        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advancedControl},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_create(&render_, mpv_, params) < 0) {
-        render_ = nullptr;
-        return false;
-    }
-    return true;
+    const mpv_render_param initParams{MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init};
+    return createRenderContext(MPV_RENDER_API_TYPE_OPENGL, &initParams);
 }
 
 void MpvGlRenderer::tearDown()

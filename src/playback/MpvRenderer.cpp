@@ -84,6 +84,24 @@ void MpvRenderer::onUpdate(void *self)
     r->wake_.notify_all();
 }
 
+bool MpvRenderer::createRenderContext(const char *apiType, const mpv_render_param *extra)
+{
+    // No advanced control: with it, mpv's decoder may wait on this thread
+    // for its frame buffers, and a stalled draw would stall playback.
+    int advancedControl = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(apiType)},
+        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advancedControl},
+        extra ? *extra : mpv_render_param{MPV_RENDER_PARAM_INVALID, nullptr},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&render_, mpv_, params) < 0) {
+        render_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
 int MpvRenderer::render(mpv_render_param *params)
 {
     return mpv_render_context_render(render_, params);

@@ -72,6 +72,9 @@ protected:
     // Frees render_ and the rest.
     virtual void tearDown() = 0;
 
+    // Makes render_ for `apiType`, with one more parameter when `extra`
+    // is not null (its type then says which); false when mpv refuses.
+    bool createRenderContext(const char *apiType, const mpv_render_param *extra);
     // Renders with `params` (ended by MPV_RENDER_PARAM_INVALID); mpv's
     // error code, or 0.
     int render(mpv_render_param *params);

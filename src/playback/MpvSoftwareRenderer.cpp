@@ -37,17 +37,7 @@ MpvSoftwareRenderer::~MpvSoftwareRenderer()
 
 bool MpvSoftwareRenderer::setUp()
 {
-    int advancedControl = 0;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_SW)},
-        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advancedControl},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_create(&render_, mpv_, params) < 0) {
-        render_ = nullptr;
-        return false;
-    }
-    return true;
+    return createRenderContext(MPV_RENDER_API_TYPE_SW, nullptr);
 }
 
 void MpvSoftwareRenderer::tearDown()
