@@ -50,7 +50,7 @@ bool Disc::read(std::int64_t lsn, int count, unsigned char *out)
 
 int Disc::trackFolder() const
 {
-    for (const char *name : {"MPEGAV", "MPEGSAV"}) {
+    for (const char *name : {"MPEGAV", "MPEGSAV", "MPEG2"}) {
         const int folder = tree_.child(0, QLatin1String(name));
         if (folder < 0 || !tree_.entries[std::size_t(folder)].folder)
             continue;

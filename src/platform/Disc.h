@@ -22,8 +22,9 @@ public:
 
     const DiscTree &tree() const { return tree_; }
     QString label() const { return tree_.volumeId; }
-    // The folder that holds a Video CD's tracks ("MPEGAV", else "MPEGSAV")
-    // when it holds a file; -1 when there is none.
+    // The folder that holds a Video CD's tracks ("MPEGAV", else "MPEGSAV",
+    // else a Super Video CD's "MPEG2") when it holds a file; -1 when there
+    // is none.
     int trackFolder() const;
     // Whether the first track starts like an MPEG stream within its first
     // sectors. A cdrdao table of contents whose data files lie elsewhere

@@ -37,8 +37,10 @@ void Form1::mnuPlayVCD_Click()
         return;
     }
 
-    // Only real Video CD tracks here; the panel's scan also lists MPEG files.
-    listTrackFolder(QStringLiteral("*.dat"), joinPath(root, subfolder));
+    // Only real Video CD tracks here (a Super Video CD's are .mpg); the
+    // panel's scan also lists MPEG files.
+    const bool superVideoCd = subfolder == QLatin1String("Mpeg2");
+    listTrackFolder(superVideoCd ? QStringLiteral("*.mpg") : QStringLiteral("*.dat"), joinPath(root, subfolder));
 
     const int count = File1.ListCount();
     if (count == 0) {

@@ -89,20 +89,25 @@ void Form1::LoadTrackList()
     }
 }
 
-// A Video CD keeps its tracks in MPEGAV, a Super Video CD in MPEGSAV. Only
-// the first look can tell that the drive cannot be read; a later one that
-// fails counts as finding nothing.
+// A Video CD keeps its tracks in MPEGAV (or MPEGSAV), a Super Video CD in
+// MPEG2. Only the first look can tell that the drive cannot be read; a
+// later one that fails counts as finding nothing.
 ProbeResult Form1::probeTrackFolder(const QString &root, QString *subfolder)
 {
     *subfolder = QStringLiteral("Mpegav");
     const ProbeResult first = seams_.files->probe(joinPath(root, *subfolder));
     if (first.status != Lookup::NotFound)
         return first;
-    *subfolder = QStringLiteral("Mpegsav");
-    ProbeResult second = seams_.files->probe(joinPath(root, *subfolder));
-    if (second.status == Lookup::Error)
-        second.status = Lookup::NotFound;
-    return second;
+    ProbeResult later;
+    for (const QString &name : {QStringLiteral("Mpegsav"), QStringLiteral("Mpeg2")}) {
+        *subfolder = name;
+        later = seams_.files->probe(joinPath(root, name));
+        if (later.status == Lookup::Found)
+            break;
+    }
+    if (later.status == Lookup::Error)
+        later.status = Lookup::NotFound;
+    return later;
 }
 
 // Every slot off and in the button face. A rescan clears the tips too; a

@@ -115,7 +115,8 @@ QString TestMedia::truncatedClip(double fraction)
 QString TestMedia::vcdImage(const QString &kind)
 {
     const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
-                                       {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"}};
+                                       {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
+                                       {"svcd", "svcd.cue"}};
     const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd"));
     const QString out = folder + QLatin1Char('/') + names.value(kind);
     if (QFile::exists(out))
@@ -126,7 +127,15 @@ QString TestMedia::vcdImage(const QString &kind)
     QDir(work).removeRecursively();
     QDir().mkpath(work);
     const bool ok =
-        run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "TESTVCD", "-o", "v.xml", clip, clip}, work)
+        run(QStringLiteral("ffmpeg"),
+            {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=480x576:rate=25", "-f", "lavfi", "-i",
+             "sine", "-t", "2", "-target", "pal-svcd", "s.mpg"},
+            work)
+        && run(QStringLiteral("vcdimager"),
+               {"-q", "--type=svcd", "--iso-volume-label=TESTSVCD", "--cue-file=svcd.cue", "--bin-file=svcd.bin",
+                "s.mpg", "s.mpg"},
+               work)
+        && run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "TESTVCD", "-o", "v.xml", clip, clip}, work)
         && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "disc.cue", "-b", "disc.bin", "v.xml"}, work)
         && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "nrg", "v.xml"}, work)
         && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "cdrdao", "v.xml"}, work)

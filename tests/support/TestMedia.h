@@ -23,7 +23,8 @@ struct TestMedia {
     // mpegClip(2.0) as tracks, volume label TESTVCD: `kind` "cue" (the cue
     // sheet; its .bin lies beside it), "bin" (that .bin alone), "nrg",
     // "toc" (cdrdao's, whose tracks read as zeros), "2336" (a cue sheet of
-    // 2336-byte sectors with one track, label T2336) or "2336bin".
+    // 2336-byte sectors with one track, label T2336), "2336bin" or "svcd"
+    // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks, TESTSVCD).
     static QString vcdImage(const QString &kind);
     // Folder of generated media.
     static QString dir();

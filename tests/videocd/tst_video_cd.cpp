@@ -100,13 +100,14 @@ private slots:
     {
         const QStringList three = seq("MPEGAV/", 3), lower{"mpegav/avseq01.dat", "mpegav/avseq02.dat"};
         const QStringList mpeg{"MPEGAV/a.mpg", "MPEGAV/B.MPEG"}, extra{"MPEGAV/EXTRA.mpg", "MPEGAV/X.mpeg"};
+        const QStringList svcd{"MPEG2/AVSEQ01.MPG", "MPEG2/avseq02.mpg"};
         const QString noDisc = "No CD is present in CD-Drive.", failed = "Error accessing CD. ", top = "AVSEQ01.DAT";
         const QString inUse = "CD is already in use by some other application.";
         const struct { QStringList files, tracks; QString message; int on, result = 0; QString reply = "true"; }
         cases[] = {
             {{"MPEGAV/"}, {}, kNoVideoCd, 0}, {seq("MPEGAV/", 1), seq("MPEGAV/", 1), "", 1},
             {seq("MPEGAV/", 10), seq("MPEGAV/", 10), "", 10}, {seq("MPEGAV/", 11), seq("MPEGAV/", 11), "", 10},
-            {lower, lower, "", 2}, {seq("MPEGSAV/", 3) + seq("OTHER/", 5), seq("MPEGSAV/", 3), "", 3},
+            {lower, lower, "", 2}, {seq("MPEGSAV/", 3) + seq("OTHER/", 5), seq("MPEGSAV/", 3), "", 3}, {svcd, svcd, "", 2},
             {mpeg + QStringList{"MPEGAV/c.avi", "MPEGAV/d.txt", "MPEGAV/.hidden.dat"}, mpeg, kNoVideoCd, 0},
             {three + extra, three + extra, "", 3}, {{top, "clip.mpg", "readme.txt"}, {top, "clip.mpg"}, kNoVideoCd, 10},
             {three, three, "", 3, 0, "TRUE"}, {three, three, "", 3, 0, "-1"},
@@ -268,13 +269,14 @@ private slots:
 
     // An image from any route plays like a disc, to its last track; another
     // swaps it; Close takes it out, and with no optical drive there is no disc.
+    // A Super Video CD plays the same way from its MPEG2 folder.
     void imageFromEveryRoute()
     {
-        for (const QString route : {"command line", "drop", "open dialog", "recent list"}) {
-            const QString image = TestMedia::vcdImage(route == "drop"          ? "cue"
-                                                      : route == "open dialog" ? "bin"
-                                                      : route == "recent list" ? "toc"
-                                                                               : "nrg");
+        const std::pair<QString, const char *> routes[] = {
+            {"command line", "nrg"}, {"drop", "cue"}, {"open dialog", "bin"}, {"recent list", "toc"}, {"command line", "svcd"}};
+        for (const auto &[route, kind] : routes) {
+            const QString image = TestMedia::vcdImage(kind);
+            const bool svcd = QLatin1String(kind) == "svcd";
             DiscRig d(false, [&](DiscRig &) { return route == "command line" ? image : QString(); });
             QMimeData drop;
             drop.setUrls({QUrl::fromLocalFile(image)});
@@ -287,13 +289,16 @@ private slots:
                 d.form.UpdateRecentFiles(image);
                 d.form.mnuRecent_Click(0);
             }
-            d.waitPlaying(d.track(1));
+            const QString tracks = svcd ? "MPEG2/AVSEQ0%1.MPG" : "MPEGAV/AVSEQ0%1.DAT";
+            d.waitPlaying(d.track(1, tracks));
             // The sizes are what plays: 2,324 bytes a sector, not the 2,048 the directory counts.
-            const QStringList panel{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
-            QVERIFY(d.rig.slotStates().mid(0, 3) == panel && d.rig.borders() == QStringList{"0"}
-                    && d.form.Drive1.List(0) == "disc-image TESTVCD");
+            const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
+                                           : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
+            QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
+            QVERIFY(d.rig.borders() == QStringList{"0"}
+                    && d.form.Drive1.List(0) == (svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD"));
             QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
-            QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2)), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2, tracks)), 15000);
             QCOMPARE(d.rig.borders(), QStringList{"1"});
             QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
             d.form.PlayFile(TestMedia::vcdImage("2336"));
