@@ -4,11 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <functional>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QtEndian>
+#include <cstdio>
+#include <functional>
 
 namespace tavero::test {
 
@@ -35,8 +36,11 @@ QString once(const QString &name, const std::function<bool(const QString &)> &ma
     if (QFile::exists(out))
         return out;
     const QString tmp = out + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+    // rename(2), not QFile::rename: when another program has put the file
+    // there first, Qt may fall back to truncating it and copying over it, and
+    // a third program then reads a short file.
     if (make(tmp))
-        QFile::rename(tmp, out);
+        std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(out).constData());
     QFile::remove(tmp);
     return out;
 }
