@@ -1,5 +1,6 @@
 // The Linux layer without the window: the disc reader and the image drive on
 // images made by vcdimager, damaged and crafted; drives from sysfs and mounts.
+#include "platform/DiscEntries.h"
 #include "platform/LinuxCdDevice.h"
 #include "platform/LinuxFileSystem.h"
 #include "support/TestMedia.h"
@@ -65,6 +66,28 @@ struct Image : SectorSource {
     // A directory record, found by its name and the name's length before it.
     uchar *record(const QByteArray &name) { return at(data.indexOf(char(name.size()) + name) - 32); }
 };
+
+// An image file's sectors to its very last, in memory.
+Image imageOf(const QString &path)
+{
+    Image image;
+    QString error;
+    const auto whole = openSectorSource(path, &error);
+    if (!whole)
+        qFatal("%s", qPrintable(error));
+    image.data.resize(whole->sectorCount() * kSectorBytes);
+    if (!whole->read(0, int(whole->sectorCount()), image.at(0)))
+        qFatal("%s cannot be read", qPrintable(path));
+    return image;
+}
+
+std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, const DiscEntry &entry)
+{
+    auto track = std::make_shared<DiscTrack>();
+    track->disc = disc;
+    track->entry = entry;
+    return track;
+}
 
 // What the player reads of a track: all of it, or up to where the stream gave out.
 QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
@@ -272,12 +295,8 @@ private slots:
     // or a file laid out outside the disc's folder or beside one named so but for letter case.
     void damagedDiscs()
     {
-        Image base;
+        const Image base = imageOf(TestMedia::vcdImage("bin"));
         QString error;
-        const auto whole = openSectorSource(TestMedia::vcdImage("bin"), &error);   // to its very last sector
-        QVERIFY2(whole, qPrintable(error));
-        base.data.resize(whole->sectorCount() * kSectorBytes);
-        QVERIFY(whole->read(0, int(whole->sectorCount()), base.at(0)));
         QTemporaryDir out;
         DiscFolders folders(out.path(), "/nonexistent");
         auto image = std::make_unique<Image>(base);
@@ -305,6 +324,8 @@ private slots:
             QVERIFY(disc || !why.isEmpty());
             if (disc)
                 disc->firstTrackReadable();
+            for (std::size_t e = 0; disc && e < disc->tree().entries.size(); ++e)   // each file taken for a track
+                entryTimes(trackOf(disc, disc->tree().entries[e]));
             const QString folder = disc ? folders.lay(disc, "fuzz") : "/nonexistent";
             QSet<QString> seen;
             QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -340,6 +361,63 @@ private slots:
                 for (int f = 1 + int(rng.bounded(8)); f > 0; --f)
                     m.block(Image::kPvd + rng.bounded(6))[rng.bounded(2048)] = uchar(rng.bounded(256));
             });
+        // And in the entry table's count and first entries.
+        for (int i = 0; i < 300 && !QTest::currentTestFailed(); ++i)
+            tryImage([&](Image &m) {
+                for (int f = 1 + int(rng.bounded(4)); f > 0; --f)
+                    m.block(151)[8 + rng.bounded(16)] = uchar(rng.bounded(256));
+            });
+    }
+
+    // A track's entry points, in seconds as mpv counts them; a table that does not hold together
+    // anywhere, or an entry where no pack starts, gives none at all.
+    void entryPoints_data()
+    {
+        QTest::addColumn<qint64>("sector");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<double>>("times");
+        Image made = imageOf(TestMedia::vcdImage("chapters"));
+        const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 24);
+        QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
+        const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
+        const qint64 second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;
+        const QList<double> none;
+        const struct { const char *row; qint64 sector; int at; QByteArray bytes; QList<double> times; } rows[] = {
+            {"as made", 151, 0, "", {0, 4, 8}},
+            {"two counted", 151, 10, QByteArray("\0\2", 2), {0, 4}},
+            {"count 0", 151, 10, QByteArray("\0\0", 2), none},
+            {"count 9999", 151, 10, "\x27\x0F", none},
+            {"count 501", 151, 10, "\x01\xF5", none},
+            {"tag of a super video cd", 151, 0, "ENTRYSVD", none},
+            {"track of the file system", 151, 16, "\x01", none},
+            {"track past the last", 151, 16, "\x03", none},
+            {"not bcd", 151, 18, "\x1A", none},
+            {"frame 75", 151, 19, "\x75", none},
+            {"before the track", 151, 17, QByteArray("\0\5\0", 3), none},
+            {"past the track", 151, 17, QByteArray("\x79\0\0", 3), none},
+            {"out of order", 151, 16, table.mid(20, 4) + table.mid(16, 4), none},
+            {"no pack at the entry", second, 0, "ZZZZ", none},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.row) << r.sector << r.at << r.bytes << r.times;
+    }
+
+    void entryPoints()
+    {
+        QFETCH(qint64, sector);
+        QFETCH(int, at);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<double>, times);
+        auto image = std::make_unique<Image>(imageOf(TestMedia::vcdImage("chapters")));
+        std::memcpy(image->block(sector) + at, bytes.constData(), std::size_t(bytes.size()));
+        QString error;
+        const auto disc = Disc::open(std::move(image), &error);
+        QVERIFY2(disc, qPrintable(error));
+        const std::vector<double> got = entryTimes(trackOf(disc, disc->tree().entries[disc->tree().find("MPEGAV/AVSEQ01.DAT")]));
+        QCOMPARE(got.size(), std::size_t(times.size()));
+        for (std::size_t i = 0; i < got.size(); ++i)
+            QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));
     }
 
     // Crafted containers: cue sheets from a generator (vcdimager's with words changed, lines

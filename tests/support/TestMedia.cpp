@@ -116,8 +116,41 @@ QString TestMedia::truncatedClip(double fraction)
     });
 }
 
+namespace {
+
+QString chapterImage()
+{
+    // A picture group every 0.8 s, so that entries asked for at 4 and 8 s
+    // find a sequence header right there.
+    const QString clip = ffmpeg(QStringLiteral("clip-12s-g20.mpg"),
+                                QStringLiteral("-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i "
+                                               "sine=frequency=440:sample_rate=44100 -t 12 -target pal-vcd -g 20"));
+    const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd-chapters"));
+    const QString out = folder + QStringLiteral("/chapters.bin");
+    if (QFile::exists(out))
+        return out;
+    const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    QFile xml(work + QStringLiteral("/v.xml"));
+    bool ok = run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "CHAPTERS", "-o", "v.xml", clip}, work)
+              && xml.open(QIODevice::ReadOnly);
+    const QByteArray entries = xml.readAll().replace(
+        "id=\"sequence-00\"/>", "id=\"sequence-00\"><entry id=\"e4\">4</entry><entry id=\"e8\">8</entry></sequence-item>");
+    xml.close();
+    ok = ok && entries.contains("<entry") && write(xml.fileName(), entries)
+         && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "chapters.cue", "-b", "chapters.bin", "v.xml"}, work);
+    if (!ok || !QDir().rename(work, folder))
+        QDir(work).removeRecursively();
+    return out;
+}
+
+} // namespace
+
 QString TestMedia::vcdImage(const QString &kind)
 {
+    if (kind == QLatin1String("chapters"))
+        return chapterImage();
     const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
                                        {"svcd", "svcd.cue"}};

@@ -23,8 +23,10 @@ struct TestMedia {
     // mpegClip(2.0) as tracks, volume label TESTVCD: `kind` "cue" (the cue
     // sheet; its .bin lies beside it), "bin" (that .bin alone), "nrg",
     // "toc" (cdrdao's, whose tracks read as zeros), "2336" (a cue sheet of
-    // 2336-byte sectors with one track, label T2336), "2336bin" or "svcd"
-    // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks, TESTSVCD).
+    // 2336-byte sectors with one track, label T2336), "2336bin", "svcd"
+    // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks, TESTSVCD) or
+    // "chapters" (a .bin of one 12-s track with entry points at 0, 4 and
+    // 8 s, label CHAPTERS).
     static QString vcdImage(const QString &kind);
     // Folder of generated media.
     static QString dir();
