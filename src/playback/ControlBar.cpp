@@ -3,8 +3,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 
 namespace tavero {
@@ -14,6 +16,35 @@ namespace {
 constexpr int kNarrowWidth = 300;
 
 } // namespace
+
+// The seek slider with a tick where each chapter starts, over the groove
+// where the handle's centre would stand at that time.
+class SeekBar : public QSlider {
+public:
+    explicit SeekBar(QWidget *parent) : QSlider(Qt::Horizontal, parent) {}
+    QList<double> marks;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QSlider::paintEvent(event);
+        if (marks.isEmpty() || maximum() <= minimum())
+            return;
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+        QPainter p(this);
+        p.setPen(QPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText), 2));
+        for (double at : marks) {
+            const int value = qBound(minimum(), int(at * 1000), maximum());
+            const int x = groove.x() + handle.width() / 2 +
+                          QStyle::sliderPositionFromValue(minimum(), maximum(), value, groove.width() - handle.width());
+            p.drawLine(x, rect().top() + 1, x, rect().top() + 4);
+            p.drawLine(x, rect().bottom() - 4, x, rect().bottom() - 1);
+        }
+    }
+};
 
 QString ControlBar::formatTime(double seconds)
 {
@@ -44,7 +75,7 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent)
     };
     playButton_ = tool("playButton", QStyle::SP_MediaPlay, tr("Play (Space)"));
     stopButton_ = tool("stopButton", QStyle::SP_MediaStop, tr("Stop"));
-    seekBar_ = new QSlider(Qt::Horizontal, row_);
+    seekBar_ = new SeekBar(row_);
     seekBar_->setObjectName(QStringLiteral("seekBar"));
     seekBar_->setFocusPolicy(Qt::NoFocus);
     seekBar_->setRange(0, 0);
@@ -180,6 +211,19 @@ void ControlBar::showMuted(bool muted)
 {
     const QSignalBlocker block(muteButton_);
     muteButton_->setChecked(muted);
+}
+
+void ControlBar::showChapters(const QList<double> &starts)
+{
+    if (seekBar_->marks == starts)
+        return;
+    seekBar_->marks = starts;
+    seekBar_->update();
+}
+
+QList<double> ControlBar::chapterMarks() const
+{
+    return seekBar_->marks;
 }
 
 int ControlBar::volume() const

@@ -17,6 +17,8 @@ class QToolButton;
 
 namespace tavero {
 
+class SeekBar;
+
 class ControlBar : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +36,9 @@ public:
     // mpv's own volume and mute, shown without being reported back.
     void showVolume(int volume);
     void showMuted(bool muted);
+    // Marks on the seek bar where the chapters start, in seconds.
+    void showChapters(const QList<double> &starts);
+    QList<double> chapterMarks() const;
 
     int volume() const;
     bool isMuted() const;
@@ -59,7 +64,7 @@ private:
     QWidget *row_ = nullptr;
     QToolButton *playButton_ = nullptr;
     QToolButton *stopButton_ = nullptr;
-    QSlider *seekBar_ = nullptr;
+    SeekBar *seekBar_ = nullptr;
     QLabel *timeLabel_ = nullptr;
     QToolButton *muteButton_ = nullptr;
     QSlider *volumeSlider_ = nullptr;

@@ -137,6 +137,7 @@ MpvClient::MpvClient(bool headless, QObject *parent) : QObject(parent)
     mpv_observe_property(mpv_, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, 0, "volume", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, 0, "mute", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, 0, "chapter-list", MPV_FORMAT_NODE);
     mpv_observe_property(mpv_, 0, "frame-drop-count", MPV_FORMAT_INT64);
     mpv_observe_property(mpv_, 0, "vo-delayed-frame-count", MPV_FORMAT_INT64);
 
@@ -254,6 +255,34 @@ void MpvClient::setSpeed(double factor)
     enqueue([this, factor](quint64 id) {
         double v = factor;
         return mpv_set_property_async(mpv_, id, "speed", MPV_FORMAT_DOUBLE, &v);
+    });
+}
+
+void MpvClient::setChapters(const std::vector<double> &times)
+{
+    enqueue([this, times](quint64 id) {
+        // mpv takes chapter-list as an array of {title, time} maps, copied
+        // before the call returns.
+        const std::size_t n = times.size();
+        std::vector<QByteArray> titles(n);
+        std::vector<mpv_node> items(n), values(2 * n);
+        std::vector<mpv_node_list> maps(n);
+        char *keys[] = {const_cast<char *>("title"), const_cast<char *>("time")};
+        for (std::size_t i = 0; i < n; ++i) {
+            titles[i] = "Chapter " + QByteArray::number(qulonglong(i + 1));
+            values[2 * i].format = MPV_FORMAT_STRING;
+            values[2 * i].u.string = titles[i].data();
+            values[2 * i + 1].format = MPV_FORMAT_DOUBLE;
+            values[2 * i + 1].u.double_ = times[i];
+            maps[i] = {2, &values[2 * i], keys};
+            items[i].format = MPV_FORMAT_NODE_MAP;
+            items[i].u.list = &maps[i];
+        }
+        mpv_node_list array{int(n), items.data(), nullptr};
+        mpv_node list;
+        list.format = MPV_FORMAT_NODE_ARRAY;
+        list.u.list = &array;
+        return mpv_set_property_async(mpv_, id, "chapter-list", MPV_FORMAT_NODE, &list);
     });
 }
 
@@ -390,6 +419,16 @@ void MpvClient::propertyChanged(const mpv_event &ev)
     } else if (name == "mute") {
         if (isFlag)
             emit muteChanged(*static_cast<int *>(p->data));
+    } else if (name == "chapter-list") {
+        QList<double> times;
+        const auto *list = static_cast<mpv_node *>(p->data);
+        for (int i = 0; p->format == MPV_FORMAT_NODE && list->format == MPV_FORMAT_NODE_ARRAY && i < list->u.list->num; ++i) {
+            const mpv_node &chapter = list->u.list->values[i];
+            for (int k = 0; chapter.format == MPV_FORMAT_NODE_MAP && k < chapter.u.list->num; ++k)
+                if (!qstrcmp(chapter.u.list->keys[k], "time") && chapter.u.list->values[k].format == MPV_FORMAT_DOUBLE)
+                    times << chapter.u.list->values[k].u.double_;
+        }
+        emit chaptersChanged(times);
     } else if (name == "frame-drop-count") {
         frames_.dropped = isInt ? *static_cast<int64_t *>(p->data) : 0;
     } else if (name == "vo-delayed-frame-count") {

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <vector>
 
 struct mpv_handle;
 struct mpv_event;
@@ -61,6 +62,9 @@ public:
     void setMuted(bool muted);
     void setVolume(double volume);
     void setSpeed(double factor);
+    // Gives the loaded file these chapters (seconds from its start) in
+    // place of any it has; mpv reports them back as chaptersChanged.
+    void setChapters(const std::vector<double> &times);
     // The render context exists: the video goes there from now on.
     void useRenderContext();
     // Reads FileInfo; fileInfo() answers.
@@ -96,6 +100,8 @@ signals:
     // 0 for a side that mpv does not know (yet).
     void displaySizeChanged(qint64 width, qint64 height);
     void eofReached();
+    // The loaded file's chapters, its own or given, in seconds.
+    void chaptersChanged(const QList<double> &times);
     void volumeChanged(double volume);
     void muteChanged(bool muted);
     // mpv's own words on an error (its warnings go to standard error only).

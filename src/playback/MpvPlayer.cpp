@@ -180,11 +180,16 @@ void MpvPlayer::buildContextMenu()
     mute->setObjectName(QStringLiteral("mute"));
     mute->setCheckable(true);
     connect(mute, &QAction::triggered, controlBar_, &ControlBar::setMuted);
+    contextMenu_->addSeparator();
+    chaptersMenu_ = contextMenu_->addMenu(tr("&Chapters"));
+    chaptersMenu_->setObjectName(QStringLiteral("chapters"));
+    chaptersMenu_->menuAction()->setVisible(false);
     connect(contextMenu_, &QMenu::aboutToShow, this, [this, play, pause, stop, mute] {
         play->setEnabled(readyState_ == Loaded && playState_ != Playing);
         pause->setEnabled(playState_ == Playing);
         stop->setEnabled(playState_ == Playing || playState_ == Paused);
         mute->setChecked(controlBar_->isMuted());
+        fillChaptersMenu();
         for (QAction *a : sizeGroup_->actions())
             a->setChecked(a->data().toInt() == displaySize_);
     });

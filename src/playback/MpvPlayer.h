@@ -37,7 +37,14 @@
 // component keeps its default size meanwhile. Esc or a double click there
 // sets DisplaySize back to 0.
 //
-// Keys while focused: Space play/pause, Left/Right seek 5 s back/forward.
+// Keys while focused: Space play/pause, Left/Right seek 5 s back/forward,
+// Page Up/Page Down the previous/next chapter.
+//
+// Chapters: a Video CD track gets its disc's entry points (read off the
+// GUI thread once the track has loaded); any other file keeps what mpv
+// reads in it. Two or more show as marks on the seek bar and as a
+// Chapters submenu of the context menu; one alone (a track's start) does
+// not.
 //
 // Output: Output::Headless uses mpv's null video and audio outputs and no
 // picture (for tests); Output::OpenGL draws through OpenGL where a GPU runs
@@ -127,6 +134,8 @@ public:
     // The area the picture takes inside the component.
     QWidget *videoArea() const { return videoBox_; }
     QMenu *contextMenu() const { return contextMenu_; }
+    // The loaded file's chapters in seconds; empty with fewer than two.
+    QList<double> chapters() const { return chapters_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
     // mpv's counts of frames it dropped and drew late since the medium
     // started: what a benchmark reports after playing.
@@ -192,6 +201,8 @@ private:
     void failPlayback(const QString &description);
     void unloadQuietly();
     void releaseStart();
+    void giveChapters();
+    void onChapters(const QList<double> &times);
 
     // MpvPlayerView.cpp
     void applySize();
@@ -200,6 +211,8 @@ private:
     void enterFullScreen();
     void leaveFullScreen();
     void showContextMenuAt(const QPoint &globalPos);
+    void seekChapter(int step);
+    void fillChaptersMenu();
     void emitMouseMove(QWidget *source, QMouseEvent *event);
 
     bool headless_ = false;
@@ -220,6 +233,10 @@ private:
     quint64 generation_ = 0;
     qint64 currentEntry_ = -1;
     QString lastLogError_;
+    QList<double> chapters_;
+    // The entry times last read, for the track they belong to.
+    std::shared_ptr<DiscTrack> timedTrack_;
+    std::vector<double> trackTimes_;
 
     int playState_ = Closed;
     int readyState_ = NothingLoaded;
@@ -243,6 +260,7 @@ private:
     MpvSoftwareView *swView_ = nullptr;
     ControlBar *controlBar_ = nullptr;
     QMenu *contextMenu_ = nullptr;
+    QMenu *chaptersMenu_ = nullptr;
     QActionGroup *sizeGroup_ = nullptr;
     QPointer<QDialog> help_;
     QPointer<QWidget> fullScreen_;

@@ -1,6 +1,7 @@
 // MpvPlayer: opening a file, and what mpv reports while it plays.
 #include "playback/MpvPlayer.h"
 #include "platform/Disc.h"
+#include "platform/DiscEntries.h"
 #include "playback/ControlBar.h"
 #include "playback/MpvDiscStreams.h"
 #include "playback/MpvSoftwareView.h"
@@ -10,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QTimer>
 
 namespace tavero {
@@ -39,6 +42,7 @@ void MpvPlayer::connectClient()
         updateControls();
     });
     connect(c, &MpvClient::displaySizeChanged, this, &MpvPlayer::onDisplaySize);
+    connect(c, &MpvClient::chaptersChanged, this, &MpvPlayer::onChapters);
     connect(c, &MpvClient::eofReached, this, &MpvPlayer::onEof);
     connect(c, &MpvClient::errorMessage, this, [this](const QString &text) { lastLogError_ = text; });
     connect(c, &MpvClient::shutdown, this, &MpvPlayer::onShutdown);
@@ -159,6 +163,7 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
         client_->waitForEvent((kOpenTimeoutMs - clock.elapsed()) / 1000.0);
     switch (load_.outcome) {
     case LoadOutcome::Loaded:
+        giveChapters();
         return true;
     case LoadOutcome::Waiting:
         client_->stop();
@@ -295,6 +300,34 @@ void MpvPlayer::onShutdown()
         failPlayback(QStringLiteral("The video engine stopped."));
 }
 
+void MpvPlayer::giveChapters()
+{
+    if (!track_)
+        return;
+    // mpv forgets them when it loads the track again (Play after its end).
+    if (timedTrack_ == track_) {
+        if (trackTimes_.size() > 1)
+            client_->setChapters(trackTimes_);
+        return;
+    }
+    // A drive may take seconds over the sectors the times are read from.
+    auto *watch = new QFutureWatcher<std::vector<double>>(this);
+    connect(watch, &QFutureWatcherBase::finished, this, [this, watch, track = track_, gen = generation_] {
+        watch->deleteLater();
+        timedTrack_ = track;
+        trackTimes_ = watch->result();
+        if (gen == generation_ && track == track_ && trackTimes_.size() > 1)
+            client_->setChapters(trackTimes_);
+    });
+    watch->setFuture(QtConcurrent::run([track = track_] { return entryTimes(track); }));
+}
+
+void MpvPlayer::onChapters(const QList<double> &times)
+{
+    chapters_ = times.size() > 1 && readyState_ != NothingLoaded ? times : QList<double>();
+    controlBar_->showChapters(chapters_);
+}
+
 // ---- End and failure ----------------------------------------------------
 
 QString MpvPlayer::stillReadable() const
@@ -404,6 +437,7 @@ void MpvPlayer::unloadQuietly()
     videoSize_ = QSize();
     position_ = duration_ = lastPlayedPosition_ = 0;
     needsReload_ = false;
+    onChapters({});
     updateControls();
 }
 

@@ -18,6 +18,7 @@ namespace tavero {
 namespace {
 
 constexpr double kSeekStep = 5.0;
+constexpr double kChapterSlack = 0.25;
 
 bool isUnder(const QWidget *w, const QWidget *ancestor)
 {
@@ -168,6 +169,12 @@ void MpvPlayer::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Right:
         seekBy(kSeekStep);
         break;
+    case Qt::Key_PageUp:
+        seekChapter(-1);
+        break;
+    case Qt::Key_PageDown:
+        seekChapter(1);
+        break;
     case Qt::Key_Escape:
         if (displaySize_ == FullScreen)
             setDisplaySize(DefaultSize);
@@ -257,7 +264,33 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event)
     return MediaPlayer::eventFilter(watched, event);
 }
 
+void MpvPlayer::seekChapter(int step)
+{
+    if (chapters_.isEmpty() || readyState_ != Loaded)
+        return;
+    // The chapter playing is the last one begun; a seek lands up to a frame
+    // early, and the position read back must not count as the one before.
+    int current = -1;
+    for (int i = 0; i < chapters_.size(); ++i)
+        if (chapters_[i] <= position_ + kChapterSlack)
+            current = i;
+    const int to = qMax(0, current + step);
+    if (to < chapters_.size())
+        seekTo(chapters_[to]);
+}
+
 // ---- Menu and help ------------------------------------------------------
+
+void MpvPlayer::fillChaptersMenu()
+{
+    chaptersMenu_->clear();
+    chaptersMenu_->menuAction()->setVisible(!chapters_.isEmpty());
+    for (int i = 0; i < chapters_.size(); ++i) {
+        const double at = chapters_[i];
+        chaptersMenu_->addAction(tr("Chapter %1: %2").arg(i + 1).arg(ControlBar::formatTime(at)), this,
+                                 [this, at] { seekTo(at); });
+    }
+}
 
 void MpvPlayer::showContextMenuAt(const QPoint &globalPos)
 {

@@ -1,9 +1,11 @@
 // Video CDs through the window: over the fake seams, and as real images with the
 // real component (headless) and Linux drive layer on a machine made of files.
 #include "platform/LinuxCdDevice.h"
+#include "playback/ControlBar.h"
 #include "support/FormRig.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QFrame>
 #include <QListWidget>
 #include <QMimeData>
@@ -339,6 +341,79 @@ private slots:
         QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
                      && said.endsWith(": the disc could not be read there."), qPrintable(said));
         stillPlaysAGoodFile(d.rig);
+    }
+
+    // A track's entry points are its chapters: marks on the seek bar, Page Down and Up between
+    // them, a Chapters submenu that goes to each. A track with its start alone, or a table
+    // that does not hold together, plays with none and without a word; the next file has its own.
+    void chapters_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QList<double>>("marks");
+        const QString made = TestMedia::vcdImage("chapters");
+        QFile bin(made);
+        QVERIFY(bin.open(QIODevice::ReadOnly));
+        const QByteArray image = bin.readAll();
+        const qsizetype table = 151 * 2352 + 24;
+        QCOMPARE(image.mid(table, 12), QByteArray("ENTRYVCD\2\0\0\3", 12));
+        const auto damaged = [&](const char *row, int at, const QByteArray &bytes) {
+            const QString path = TestMedia::dir() + "/chapters-" + QString(row).replace(' ', '-') + ".bin";
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(image).replace(table + at, bytes.size(), bytes)) > 0);
+            QTest::newRow(row) << path << QList<double>{};
+        };
+        QTest::newRow("three entries") << made << QList<double>{0, 4, 8};
+        QTest::newRow("its start alone") << TestMedia::vcdImage("bin") << QList<double>{};
+        damaged("count 9999", 10, "\x27\x0F");
+        damaged("track past the last", 16, "\x03");
+    }
+
+    void chapters()
+    {
+        QFETCH(QString, image);
+        QFETCH(QList<double>, marks);
+        DiscRig d;
+        d.form.PlayFile(image);
+        d.waitPlaying(d.track(1));
+        d.form.mnuPause_Click();
+        MpvPlayer &player = *d.rig.mpv;
+        player.setCurrentPosition(1.0);
+        const ControlBar &bar = *player.findChild<ControlBar *>();
+        QTRY_COMPARE_WITH_TIMEOUT(bar.chapterMarks().size(), marks.size(), 5000);
+        QTest::qWait(500);   // the times are read by then, or never
+        QCOMPARE(bar.chapterMarks().size(), marks.size());
+        QStringList listed;
+        for (int i = 0; i < marks.size(); ++i) {
+            QVERIFY2(qAbs(bar.chapterMarks()[i] - marks[i]) <= 0.1, qPrintable(QString::number(bar.chapterMarks()[i])));
+            listed << QString("Chapter %1: 0:0%2").arg(i + 1).arg(marks[i]);
+        }
+        // Where mpv's picture lands, read back from mpv.
+        const auto landed = [&](double seconds) {
+            QTest::qWait(600);
+            return qAbs(player.CurrentPosition() - seconds) <= 0.1;
+        };
+        QTest::keyClick(&player, Qt::Key_PageDown);
+        QVERIFY(landed(marks.value(1, 1.0)));
+        QTest::keyClick(&player, Qt::Key_PageDown);
+        QVERIFY(landed(marks.value(2, 1.0)));
+        QTest::keyClick(&player, Qt::Key_PageUp);
+        QVERIFY(landed(marks.value(1, 1.0)));
+        player.ShowDialog(MediaPlayer::ContextMenuDialog);
+        QTRY_VERIFY(player.contextMenu()->isVisible());
+        auto *menu = player.contextMenu()->findChild<QMenu *>("chapters");
+        QCOMPARE(menu->menuAction()->isVisible(), !marks.isEmpty());
+        QStringList shown;
+        for (const QAction *a : menu->actions())
+            shown << a->text();
+        QCOMPARE(shown, listed);
+        player.contextMenu()->hide();
+        if (!marks.isEmpty()) {
+            menu->actions().first()->trigger();
+            QVERIFY(landed(0));
+        }
+        QCOMPARE(d.rig.messages(), QStringList());
+        d.form.PlayFile(TestMedia::mpegClip(1.0));
+        QTRY_VERIFY(bar.chapterMarks().isEmpty());
     }
 
     // A disc the kernel mounted, named by its top folder as a desktop does, plays from the sectors.
