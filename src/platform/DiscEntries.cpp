@@ -39,9 +39,11 @@ std::vector<DiscEntry> trackFiles(const Disc &disc)
     return files;
 }
 
-std::vector<EntryPoint> parseTable(const unsigned char *block, const char *tag, const std::vector<DiscEntry> &tracks)
+std::vector<EntryPoint> parseTable(const unsigned char *block, const std::vector<DiscEntry> &tracks)
 {
-    if (std::memcmp(block, tag, 8) != 0)
+    // A Super Video CD's table should say ENTRYSVD; vcdimager, and so the
+    // discs made with it, write ENTRYVCD there too.
+    if (std::memcmp(block, "ENTRYVCD", 8) != 0 && std::memcmp(block, "ENTRYSVD", 8) != 0)
         return {};
     const int count = block[10] << 8 | block[11];
     if (count < 1 || count > kMaxEntries)
@@ -147,18 +149,15 @@ std::vector<unsigned char> readStretch(const std::shared_ptr<DiscTrack> &track, 
 
 std::vector<EntryPoint> readEntryPoints(Disc &disc)
 {
-    const struct {
-        const char *path, *tag;
-    } tables[] = {{"VCD/ENTRIES.VCD", "ENTRYVCD"}, {"SVCD/ENTRIES.SVD", "ENTRYSVD"}};
-    for (const auto &table : tables) {
-        const int at = disc.tree().find(QLatin1String(table.path));
+    for (const char *path : {"VCD/ENTRIES.VCD", "SVCD/ENTRIES.SVD"}) {
+        const int at = disc.tree().find(QLatin1String(path));
         if (at < 0)
             continue;
         const DiscEntry &file = disc.tree().entries[std::size_t(at)];
         unsigned char sector[kSectorBytes];
         if (file.folder || file.form2 || file.size < kHeaderBytes || !disc.read(file.lsn, 1, sector))
             return {};
-        return parseTable(sector + kSubheaderBytes, table.tag, trackFiles(disc));
+        return parseTable(sector + kSubheaderBytes, trackFiles(disc));
     }
     return {};
 }

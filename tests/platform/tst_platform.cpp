@@ -389,7 +389,8 @@ private slots:
             {"count 0", 151, 10, QByteArray("\0\0", 2), none},
             {"count 9999", 151, 10, "\x27\x0F", none},
             {"count 501", 151, 10, "\x01\xF5", none},
-            {"tag of a super video cd", 151, 0, "ENTRYSVD", none},
+            {"tag of a super video cd", 151, 0, "ENTRYSVD", {0, 4, 8}},   // as it should be; vcdimager's are like ours
+            {"tag of another table", 151, 0, "TRACKSVD", none},
             {"track of the file system", 151, 16, "\x01", none},
             {"track past the last", 151, 16, "\x03", none},
             {"not bcd", 151, 18, "\x1A", none},
