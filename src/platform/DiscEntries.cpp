@@ -14,8 +14,8 @@ constexpr int kHeaderBytes = 12;   // tag, version, profile, count
 constexpr int kEntryBytes = 4;     // track, minute, second, frame
 static_assert(kHeaderBytes + kMaxEntries * kEntryBytes <= kForm1Bytes);
 // The first stamps lie past the empty sectors a track starts with (30 from
-// vcdimager); a pack with a picture's stamp follows an entry at once on a
-// disc made to the standard, so a little slack is plenty.
+// vcdimager), and so does the first of an entry at a track's start.
+// Elsewhere the pack an entry marks holds a picture's stamp itself.
 constexpr int kStartSectors = 150;
 constexpr int kEntrySectors = 32;
 constexpr std::int64_t kPtsWrap = std::int64_t(1) << 33;
@@ -188,7 +188,8 @@ std::vector<double> entryTimes(const std::shared_ptr<DiscTrack> &playing)
     const std::int64_t start = first.audio ? std::min(*first.video, *first.audio) : *first.video;
     std::vector<double> times;
     for (const EntryPoint &p : points) {
-        const std::vector<unsigned char> at = readStretch(track, p.lsn - track->entry.lsn, kEntrySectors);
+        const std::uint32_t sector = p.lsn - track->entry.lsn;
+        const std::vector<unsigned char> at = readStretch(track, sector, sector ? kEntrySectors : kStartSectors);
         const Stamps s = firstStamps(at.data(), at.size(), true);
         if (!startsWithPack(at) || !s.video)
             return {};

@@ -134,8 +134,6 @@ public:
     // The area the picture takes inside the component.
     QWidget *videoArea() const { return videoBox_; }
     QMenu *contextMenu() const { return contextMenu_; }
-    // The loaded file's chapters in seconds; empty with fewer than two.
-    QList<double> chapters() const { return chapters_; }
     QWidget *fullScreenWindow() const { return fullScreen_; }
     // mpv's counts of frames it dropped and drew late since the medium
     // started: what a benchmark reports after playing.

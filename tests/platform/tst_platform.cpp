@@ -373,6 +373,7 @@ private slots:
     // anywhere, or an entry where no pack starts, gives none at all.
     void entryPoints_data()
     {
+        QTest::addColumn<QString>("image");
         QTest::addColumn<qint64>("sector");
         QTest::addColumn<int>("at");
         QTest::addColumn<QByteArray>("bytes");
@@ -401,21 +402,25 @@ private slots:
             {"no pack at the entry", second, 0, "ZZZZ", none},
         };
         for (const auto &r : rows)
-            QTest::newRow(r.row) << r.sector << r.at << r.bytes << r.times;
+            QTest::newRow(r.row) << "chapters" << r.sector << r.at << r.bytes << r.times;
+        QTest::newRow("super video cd") << "svcd chapters" << qint64(151) << 0 << QByteArray() << QList<double>{0, 4, 8};
     }
 
     void entryPoints()
     {
+        QFETCH(QString, image);
         QFETCH(qint64, sector);
         QFETCH(int, at);
         QFETCH(QByteArray, bytes);
         QFETCH(QList<double>, times);
-        auto image = std::make_unique<Image>(imageOf(TestMedia::vcdImage("chapters")));
-        std::memcpy(image->block(sector) + at, bytes.constData(), std::size_t(bytes.size()));
+        auto sectors = std::make_unique<Image>(imageOf(TestMedia::vcdImage(image)));
+        std::memcpy(sectors->block(sector) + at, bytes.constData(), std::size_t(bytes.size()));
         QString error;
-        const auto disc = Disc::open(std::move(image), &error);
+        const auto disc = Disc::open(std::move(sectors), &error);
         QVERIFY2(disc, qPrintable(error));
-        const std::vector<double> got = entryTimes(trackOf(disc, disc->tree().entries[disc->tree().find("MPEGAV/AVSEQ01.DAT")]));
+        const int track = disc->tree().child(disc->trackFolder(), image == "chapters" ? "AVSEQ01.DAT" : "AVSEQ01.MPG");
+        QVERIFY(track > 0);
+        const std::vector<double> got = entryTimes(trackOf(disc, disc->tree().entries[std::size_t(track)]));
         QCOMPARE(got.size(), std::size_t(times.size()));
         for (std::size_t i = 0; i < got.size(); ++i)
             QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));

@@ -118,28 +118,36 @@ QString TestMedia::truncatedClip(double fraction)
 
 namespace {
 
-QString chapterImage()
+// A Video CD and a Super Video CD of one 12-s track each, with entry
+// points asked for at 4 and 8 s. A picture group every 0.8 s puts a
+// sequence header right there.
+QString chapterImage(bool super)
 {
-    // A picture group every 0.8 s, so that entries asked for at 4 and 8 s
-    // find a sequence header right there.
-    const QString clip = ffmpeg(QStringLiteral("clip-12s-g20.mpg"),
-                                QStringLiteral("-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i "
-                                               "sine=frequency=440:sample_rate=44100 -t 12 -target pal-vcd -g 20"));
     const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd-chapters"));
-    const QString out = folder + QStringLiteral("/chapters.bin");
+    const QString out = folder + (super ? QStringLiteral("/svcd.bin") : QStringLiteral("/chapters.bin"));
     if (QFile::exists(out))
         return out;
     const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
     QDir(work).removeRecursively();
     QDir().mkpath(work);
-    QFile xml(work + QStringLiteral("/v.xml"));
-    bool ok = run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "CHAPTERS", "-o", "v.xml", clip}, work)
-              && xml.open(QIODevice::ReadOnly);
-    const QByteArray entries = xml.readAll().replace(
-        "id=\"sequence-00\"/>", "id=\"sequence-00\"><entry id=\"e4\">4</entry><entry id=\"e8\">8</entry></sequence-item>");
-    xml.close();
-    ok = ok && entries.contains("<entry") && write(xml.fileName(), entries)
-         && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "chapters.cue", "-b", "chapters.bin", "v.xml"}, work);
+    bool ok = true;
+    for (const char *kind : {"vcd", "svcd"}) {
+        const QString clip = ffmpeg(QStringLiteral("clip-12s-g20-%1.mpg").arg(kind),
+                                    QStringLiteral("-f lavfi -i testsrc=size=%1:rate=25 -f lavfi -i "
+                                                   "sine=frequency=440:sample_rate=44100 -t 12 -target pal-%2 -g 20")
+                                        .arg(kind == QLatin1String("vcd") ? "352x288" : "480x576", kind));
+        const QString name = kind == QLatin1String("vcd") ? QStringLiteral("chapters") : QStringLiteral("svcd");
+        QFile xml(work + QStringLiteral("/%1.xml").arg(name));
+        ok = ok && run(QStringLiteral("vcdxgen"),
+                       {"-t", kind == QLatin1String("vcd") ? "vcd2" : "svcd", "-l", "CHAPTERS", "-o", xml.fileName(), clip},
+                       work)
+             && xml.open(QIODevice::ReadOnly);
+        const QByteArray entries = xml.readAll().replace(
+            "id=\"sequence-00\"/>", "id=\"sequence-00\"><entry id=\"e4\">4</entry><entry id=\"e8\">8</entry></sequence-item>");
+        xml.close();
+        ok = ok && entries.contains("<entry") && write(xml.fileName(), entries)
+             && run(QStringLiteral("vcdxbuild"), {"-q", "-c", name + ".cue", "-b", name + ".bin", xml.fileName()}, work);
+    }
     if (!ok || !QDir().rename(work, folder))
         QDir(work).removeRecursively();
     return out;
@@ -149,8 +157,8 @@ QString chapterImage()
 
 QString TestMedia::vcdImage(const QString &kind)
 {
-    if (kind == QLatin1String("chapters"))
-        return chapterImage();
+    if (kind.endsWith(QLatin1String("chapters")))
+        return chapterImage(kind.startsWith(QLatin1String("svcd")));
     const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
                                        {"svcd", "svcd.cue"}};

@@ -26,7 +26,7 @@ struct TestMedia {
     // 2336-byte sectors with one track, label T2336), "2336bin", "svcd"
     // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks, TESTSVCD) or
     // "chapters" (a .bin of one 12-s track with entry points at 0, 4 and
-    // 8 s, label CHAPTERS).
+    // 8 s, label CHAPTERS) or "svcd chapters" (the same as a Super Video CD).
     static QString vcdImage(const QString &kind);
     // Folder of generated media.
     static QString dir();
