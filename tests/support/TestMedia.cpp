@@ -121,36 +121,48 @@ namespace {
 // A Video CD and a Super Video CD of one 12-s track each, with entry
 // points asked for at 4 and 8 s. A picture group every 0.8 s puts a
 // sequence header right there.
-QString chapterImage(bool super)
+// The file `name` of the batch of media `batch`, all made by `make` (which
+// writes them into the folder it is given) the first time, aside, and moved
+// into place whole: test programs run in parallel. A batch is renamed when
+// it gains a file, so that build trees holding the older one make it anew.
+QString inBatch(const QString &batch, const QString &name, const std::function<bool(const QString &)> &make)
 {
-    const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd-chapters"));
-    const QString out = folder + (super ? QStringLiteral("/svcd.bin") : QStringLiteral("/chapters.bin"));
+    const QString folder = QDir(TestMedia::dir()).filePath(batch);
+    const QString out = folder + QLatin1Char('/') + name;
     if (QFile::exists(out))
         return out;
     const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
     QDir(work).removeRecursively();
     QDir().mkpath(work);
-    bool ok = true;
-    for (const char *kind : {"vcd", "svcd"}) {
-        const QString clip = ffmpeg(QStringLiteral("clip-12s-g20-%1.mpg").arg(kind),
-                                    QStringLiteral("-f lavfi -i testsrc=size=%1:rate=25 -f lavfi -i "
-                                                   "sine=frequency=440:sample_rate=44100 -t 12 -target pal-%2 -g 20")
-                                        .arg(kind == QLatin1String("vcd") ? "352x288" : "480x576", kind));
-        const QString name = kind == QLatin1String("vcd") ? QStringLiteral("chapters") : QStringLiteral("svcd");
-        QFile xml(work + QStringLiteral("/%1.xml").arg(name));
-        ok = ok && run(QStringLiteral("vcdxgen"),
-                       {"-t", kind == QLatin1String("vcd") ? "vcd2" : "svcd", "-l", "CHAPTERS", "-o", xml.fileName(), clip},
-                       work)
-             && xml.open(QIODevice::ReadOnly);
-        const QByteArray entries = xml.readAll().replace(
-            "id=\"sequence-00\"/>", "id=\"sequence-00\"><entry id=\"e4\">4</entry><entry id=\"e8\">8</entry></sequence-item>");
-        xml.close();
-        ok = ok && entries.contains("<entry") && write(xml.fileName(), entries)
-             && run(QStringLiteral("vcdxbuild"), {"-q", "-c", name + ".cue", "-b", name + ".bin", xml.fileName()}, work);
-    }
-    if (!ok || !QDir().rename(work, folder))
+    if (!make(work) || !QDir().rename(work, folder))
         QDir(work).removeRecursively();
     return out;
+}
+
+QString chapterImage(bool super)
+{
+    return inBatch(QStringLiteral("vcd-chapters"), super ? QStringLiteral("svcd.bin") : QStringLiteral("chapters.bin"),
+                   [](const QString &work) {
+        bool ok = true;
+        for (const char *kind : {"vcd", "svcd"}) {
+            const QString clip = ffmpeg(QStringLiteral("clip-12s-g20-%1.mpg").arg(kind),
+                                        QStringLiteral("-f lavfi -i testsrc=size=%1:rate=25 -f lavfi -i "
+                                                       "sine=frequency=440:sample_rate=44100 -t 12 -target pal-%2 -g 20")
+                                            .arg(kind == QLatin1String("vcd") ? "352x288" : "480x576", kind));
+            const QString name = kind == QLatin1String("vcd") ? QStringLiteral("chapters") : QStringLiteral("svcd");
+            QFile xml(work + QStringLiteral("/%1.xml").arg(name));
+            ok = ok && run(QStringLiteral("vcdxgen"),
+                           {"-t", kind == QLatin1String("vcd") ? "vcd2" : "svcd", "-l", "CHAPTERS", "-o", xml.fileName(), clip},
+                           work)
+                 && xml.open(QIODevice::ReadOnly);
+            const QByteArray entries = xml.readAll().replace(
+                "id=\"sequence-00\"/>", "id=\"sequence-00\"><entry id=\"e4\">4</entry><entry id=\"e8\">8</entry></sequence-item>");
+            xml.close();
+            ok = ok && entries.contains("<entry") && write(xml.fileName(), entries)
+                 && run(QStringLiteral("vcdxbuild"), {"-q", "-c", name + ".cue", "-b", name + ".bin", xml.fileName()}, work);
+        }
+        return ok;
+    });
 }
 
 } // namespace
@@ -162,35 +174,25 @@ QString TestMedia::vcdImage(const QString &kind)
     const QMap<QString, QString> names{{"cue", "disc.cue"},    {"bin", "disc.bin"},   {"nrg", "videocd.nrg"},
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
                                        {"svcd", "svcd.cue"}};
-    const QString folder = QDir(TestMedia::dir()).filePath(QStringLiteral("vcd"));
-    const QString out = folder + QLatin1Char('/') + names.value(kind);
-    if (QFile::exists(out))
-        return out;
-    // Made aside and moved into place whole: test programs run in parallel.
     const QString clip = mpegClip(2.0);
-    const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    const bool ok =
-        run(QStringLiteral("ffmpeg"),
-            {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=480x576:rate=25", "-f", "lavfi", "-i",
-             "sine", "-t", "2", "-target", "pal-svcd", "s.mpg"},
-            work)
-        && run(QStringLiteral("vcdimager"),
-               {"-q", "--type=svcd", "--iso-volume-label=TESTSVCD", "--cue-file=svcd.cue", "--bin-file=svcd.bin",
-                "s.mpg", "s.mpg"},
-               work)
-        && run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "TESTVCD", "-o", "v.xml", clip, clip}, work)
-        && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "disc.cue", "-b", "disc.bin", "v.xml"}, work)
-        && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "nrg", "v.xml"}, work)
-        && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "cdrdao", "v.xml"}, work)
-        && run(QStringLiteral("vcdimager"),
-               {"-q", "--type=vcd2", "--sector-2336", "--iso-volume-label=T2336", "--cue-file=d36.cue",
-                "--bin-file=d36.bin", clip},
-               work);
-    if (!ok || !QDir().rename(work, folder))
-        QDir(work).removeRecursively();
-    return out;
+    return inBatch(QStringLiteral("vcd-2"), names.value(kind), [&clip](const QString &work) {
+        return run(QStringLiteral("ffmpeg"),
+                {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=480x576:rate=25", "-f", "lavfi", "-i",
+                 "sine", "-t", "2", "-target", "pal-svcd", "s.mpg"},
+                work)
+            && run(QStringLiteral("vcdimager"),
+                   {"-q", "--type=svcd", "--iso-volume-label=TESTSVCD", "--cue-file=svcd.cue", "--bin-file=svcd.bin",
+                    "s.mpg", "s.mpg"},
+                   work)
+            && run(QStringLiteral("vcdxgen"), {"-t", "vcd2", "-l", "TESTVCD", "-o", "v.xml", clip, clip}, work)
+            && run(QStringLiteral("vcdxbuild"), {"-q", "-c", "disc.cue", "-b", "disc.bin", "v.xml"}, work)
+            && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "nrg", "v.xml"}, work)
+            && run(QStringLiteral("vcdxbuild"), {"-q", "-i", "cdrdao", "v.xml"}, work)
+            && run(QStringLiteral("vcdimager"),
+                   {"-q", "--type=vcd2", "--sector-2336", "--iso-volume-label=T2336", "--cue-file=d36.cue",
+                    "--bin-file=d36.bin", clip},
+                   work);
+    });
 }
 
 bool TestMedia::writeVcdTrack(const QString &mpegPath, const QString &datPath)
