@@ -8,8 +8,10 @@
 #include <cdio/logging.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavero {
 
@@ -141,6 +143,14 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         return nullptr;
     }
     if (S_ISBLK(st.st_mode)) {
+        // libcdio tells only that it could not open the drive; why (a
+        // drive the user may not read) is worth a message of its own.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            *error = errno == EACCES ? kPermissionDenied : QString::fromLocal8Bit(std::strerror(errno));
+            return nullptr;
+        }
+        ::close(fd);
         quietCdio();
         // The ioctl mode (CDROMREADMODE2), libcdio's default on Linux, said
         // out loud: the READ_CD mode sends the same one-sector commands

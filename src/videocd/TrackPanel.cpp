@@ -22,6 +22,11 @@ void Form1::LoadTrackList()
 {
     const bool wasPresent = state.DiscPresent;
     state.DiscPresent = CheckCDMedia(false);
+    // Found by the look at the drive, not asked for by a command: the
+    // drive says it once.
+    const QString notice = seams_.drives->takeNotice();
+    if (!notice.isEmpty())
+        showMessage(notice);
     if (wasPresent && !state.DiscPresent)
         mnuClose_Click();
 

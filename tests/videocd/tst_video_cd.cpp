@@ -475,6 +475,30 @@ private slots:
             QCOMPARE(d.rig.messages(), QStringList());
         }
     }
+
+    // A drive the user may not read: the window says so once, naming the group that owns the
+    // device, keeps the panel empty and stays usable; once the user may, the disc shows.
+    void unreadableDrive()
+    {
+        if (fakeDrive().isEmpty())
+            QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
+        const QByteArray disc = "disc " + rawImage("cue") + "\n";
+        const QString told = "The disc in sr0 cannot be read: permission denied. Ask for your user to be added to "
+                             "the %1 group.";
+        const struct { QByteArray gid; QString group; } cases[] = {{"6", "disk"}, {"24", "cdrom"}, {"54321", "cdrom"}};
+        for (const auto &c : cases) {
+            script("deny\ngid " + c.gid + "\n" + disc);
+            DiscRig d(true, {}, true);
+            for (int tick = 0; tick < 3; ++tick)
+                d.form.Timer1_Timer();
+            QCOMPARE(d.rig.messages(), QStringList{told.arg(c.group)});
+            QCOMPARE(d.rig.slotStates(), FormRig::emptySlots());
+            stillPlaysAGoodFile(d.rig);
+            script("gid " + c.gid + "\n" + disc);
+            QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+            QCOMPARE(d.rig.messages().size(), 1);
+        }
+    }
 };
 
 QTEST_MAIN(TestVideoCd)
