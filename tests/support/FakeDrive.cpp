@@ -65,45 +65,34 @@ struct Drive {
     unsigned gid = 24;
 };
 
-std::string readWhole(const std::string &path)
+// Each line of a small file, without its end.
+template <typename Each> void eachLine(const char *path, Each each)
 {
-    std::string text;
-    const int fd = real(int (*)(const char *, int, ...), "open")(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buf[4096];
-    for (ssize_t n; (n = real(ssize_t (*)(int, void *, size_t), "read")(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, size_t(n));
-    real(int (*)(int), "close")(fd);
-    return text;
+    if (FILE *f = path ? fopen(path, "re") : nullptr) {
+        for (char line[4096]; fgets(line, sizeof line, f);)
+            each((line[strcspn(line, "\r\n")] = 0, line));
+        fclose(f);
+    }
 }
 
 Drive now()
 {
     Drive d;
-    const char *script = getenv("TAVERO_FAKE_DRIVE_SCRIPT");
-    const std::string text = script ? readWhole(script) : std::string();
-    if (text.empty() && getenv("TAVERO_FAKE_IMAGE"))
-        d.disc = getenv("TAVERO_FAKE_IMAGE");
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
+    bool scripted = false;
+    eachLine(getenv("TAVERO_FAKE_DRIVE_SCRIPT"), [&](const char *line) {
         long a = 0, b = 0;
-        if (line.rfind("disc ", 0) == 0)
-            d.disc = line.substr(5);
-        else if (line == "tray open")
-            d.trayOpen = true;
-        else if (line == "deny")
-            d.deny = true;
-        else if (sscanf(line.c_str(), "bad %ld %ld", &a, &b) == 2)
+        scripted = true;
+        if (strncmp(line, "disc ", 5) == 0)
+            d.disc = line + 5;
+        d.trayOpen |= strcmp(line, "tray open") == 0;
+        d.deny |= strcmp(line, "deny") == 0;
+        if (sscanf(line, "bad %ld %ld", &a, &b) == 2)
             d.bad.push_back({a, b});
-        else if (sscanf(line.c_str(), "gid %ld", &a) == 1)
+        if (sscanf(line, "gid %ld", &a) == 1)
             d.gid = unsigned(a);
-    }
+    });
+    if (!scripted && getenv("TAVERO_FAKE_IMAGE"))
+        d.disc = getenv("TAVERO_FAKE_IMAGE");
     if (d.trayOpen)
         d.disc.clear();
     return d;
@@ -113,21 +102,12 @@ Drive now()
 std::vector<Track> tracksOf(const std::string &image)
 {
     std::vector<Track> tracks;
-    const std::string cue = image.substr(0, image.rfind('.')) + ".cue";
-    const std::string text = readWhole(cue);
     int number = 0;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        int n = 0, m = 0, s = 0, f = 0;
-        if (sscanf(line.c_str(), " TRACK %d", &n) == 1)
-            number = n;
-        else if (sscanf(line.c_str(), " INDEX 01 %d:%d:%d", &m, &s, &f) == 3)
+    eachLine((image.substr(0, image.rfind('.')) + ".cue").c_str(), [&](const char *line) {
+        int m = 0, s = 0, f = 0;
+        if (sscanf(line, " TRACK %d", &number) != 1 && sscanf(line, " INDEX 01 %d:%d:%d", &m, &s, &f) == 3)
             tracks.push_back({number, (long(m) * 60 + s) * 75 + f});
-    }
+    });
     if (tracks.empty())
         tracks.push_back({1, 0});
     return tracks;
