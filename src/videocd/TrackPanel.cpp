@@ -139,10 +139,10 @@ void Form1::listTrackFolder(const QString &pattern, const QString &folder)
 {
     File1.setPattern(pattern);
     File1.setPath(folder);
+    File1.Refresh();
     state.TrackFolder = File1.Path();
     if (state.TrackFolder.endsWith(QLatin1Char('/')))
         state.TrackFolder.chop(1);
-    File1.Refresh();
 }
 
 } // namespace tavero

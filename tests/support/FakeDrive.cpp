@@ -405,7 +405,8 @@ int ioctl(int fd, unsigned long request, ...)
     va_start(ap, request);
     void *arg = va_arg(ap, void *);
     va_end(ap);
-    return fake(fd) ? driveIoctl(fd, request, arg) : real(int (*)(int, unsigned long, void *), "ioctl")(fd, request, arg);
+    return fake(fd) ? driveIoctl(fd, request, arg)
+                    : real(int (*)(int, unsigned long, void *), "ioctl")(fd, request, arg);
 }
 
 ssize_t read(int fd, void *buf, size_t count)
