@@ -117,7 +117,7 @@ void LinuxCdDrives::tellRefused(const QString &name)
                   .arg(name, readersGroup(d ? d->device : QString()));
 }
 
-void LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, int openError)
+bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, int openError)
 {
     // Told once a disc: the drive is looked at every second until the user
     // may read it.
@@ -128,12 +128,18 @@ void LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, in
         if (openError == 0)
             refused_.remove(name);
     }
+    // The first look's "changed" only says that a disc is in.
+    const bool swapped = present && changed && withDisc_.contains(name);
+    if (present)
+        withDisc_.insert(name);
+    else
+        withDisc_.remove(name);
     const CdDrive *d = find(name);
     if (!present || !d || d->image || laid_.contains(name) || pending_.contains(name))
-        return;
+        return swapped;
     // A mounted disc is read through its mount; its drive's link points there.
     if (!d->mountPoint.isEmpty())
-        return;
+        return swapped;
     auto pending = std::make_shared<PendingRead>();
     pending_.insert(name, pending);
     std::thread([pending, device = d->device] {
@@ -144,6 +150,7 @@ void LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, in
         pending->error = error;
         pending->done = true;
     }).detach();
+    return swapped;
 }
 
 void LinuxCdDrives::takeFinishedReads()

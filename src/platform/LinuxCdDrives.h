@@ -108,7 +108,8 @@ public:
     // What the last look at an optical drive found: a disc in it that no
     // mount shows is read in the background and shows at a later refresh.
     // `openError` is why the drive could not be looked at (0: it could).
-    void noteDisc(const QString &name, bool present, bool changed, int openError = 0);
+    // True when another disc went in since the last look that saw one.
+    bool noteDisc(const QString &name, bool present, bool changed, int openError = 0);
     // A drive's trouble for the user, each once until it goes away; "" when
     // nothing new (see DriveQuery::takeNotice).
     QString takeNotice() { return std::exchange(notice_, QString()); }
@@ -143,6 +144,7 @@ private:
     QHash<QString, Laid> laid_;                                  // optical drive -> its disc
     QHash<QString, std::shared_ptr<PendingRead>> pending_;       // optical drive -> read under way
     QSet<QString> refused_;   // drives the user was told they may not read
+    QSet<QString> withDisc_;  // drives whose last look found a disc
     QString notice_;
 };
 
