@@ -495,7 +495,7 @@ private slots:
             }
             QCOMPARE(d.rig.messages(), QStringList());
             if (c.whilePlaying.isEmpty()) {
-                QVERIFY2(reached > 1.5, qPrintable(QString::number(reached)));
+                QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));
                 continue;
             }
             QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
