@@ -8,9 +8,10 @@
 #include <cdio/logging.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 namespace tavero {
 
@@ -26,10 +27,23 @@ void quietCdio()
     std::call_once(once, [] { cdio_log_set_handler([](cdio_log_level_t, const char *) {}); });
 }
 
+// Whether a drive's disc holds Mode 2 sectors. libcdio's Linux driver
+// takes a track's mode from the table of contents entry's format field,
+// which the kernel fills with the address format asked for, so a Video
+// CD in a drive never reads as XA; its sectors show it instead: the volume
+// descriptor read in Mode 2 shape has "CD001" after the subheader only
+// when the sector is Mode 2.
+bool readsAsMode2(CdIo_t *cdio)
+{
+    unsigned char sector[kSectorBytes];
+    return cdio_read_mode2_sectors(cdio, sector, lsn_t(kVolumeDescriptorSector), true, 1) == DRIVER_OP_SUCCESS
+           && std::memcmp(sector + kSubheaderBytes + 1, "CD001", 5) == 0;
+}
+
 // Optical drives, whose table of contents comes from the drive.
 class CdioSource : public SectorSource {
 public:
-    CdioSource(CdIo_t *cdio, bool mode2) : cdio_(cdio), mode2_(mode2)
+    explicit CdioSource(CdIo_t *cdio) : cdio_(cdio), mode2_(readsAsMode2(cdio))
     {
         const lsn_t last = cdio_get_disc_last_lsn(cdio_);
         count_ = last == CDIO_INVALID_LSN ? -1 : std::int64_t(last) + 1;
@@ -42,13 +56,14 @@ public:
             return false;
         if (mode2_)
             return cdio_read_mode2_sectors(cdio_, out, lsn_t(lsn), true, uint32_t(count)) == DRIVER_OP_SUCCESS;
-        buffer_.resize(std::size_t(count) * kForm1Bytes);
-        if (cdio_read_mode1_sectors(cdio_, buffer_.data(), lsn_t(lsn), false, uint32_t(count)) != DRIVER_OP_SUCCESS)
-            return false;
+        // One sector a call: libcdio 2.1.0's Linux driver ends a run of
+        // Mode 1 sectors after the first and answers with the byte count
+        // of its read() instead of DRIVER_OP_SUCCESS; a failure is negative.
         for (int i = 0; i < count; ++i) {
             unsigned char *shaped = out + std::size_t(i) * kSectorBytes;
             std::memset(shaped, 0, kSectorBytes);
-            std::memcpy(shaped + kSubheaderBytes, buffer_.data() + std::size_t(i) * kForm1Bytes, kForm1Bytes);
+            if (cdio_read_mode1_sector(cdio_, shaped + kSubheaderBytes, lsn_t(lsn + i), false) < 0)
+                return false;
         }
         return true;
     }
@@ -58,7 +73,6 @@ private:
     CdIo_t *cdio_;
     bool mode2_;
     std::int64_t count_ = -1;
-    std::vector<unsigned char> buffer_;
 };
 
 // Finds how a raw image lays out its sectors by looking for the first
@@ -129,11 +143,23 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         return nullptr;
     }
     if (S_ISBLK(st.st_mode)) {
+        // libcdio tells only that it could not open the drive; why (a
+        // drive the user may not read) is worth a message of its own.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            *error = errno == EACCES ? kPermissionDenied : QString::fromLocal8Bit(std::strerror(errno));
+            return nullptr;
+        }
+        ::close(fd);
         quietCdio();
-        if (CdIo_t *cdio = cdio_open(QFile::encodeName(path).constData(), DRIVER_DEVICE)) {
+        // The ioctl mode (CDROMREADMODE2), libcdio's default on Linux, said
+        // out loud: the READ_CD mode sends the same one-sector commands
+        // through CDROM_SEND_PACKET and falls back to READ_10, which
+        // changes the drive's block size.
+        if (CdIo_t *cdio = cdio_open_am(QFile::encodeName(path).constData(), DRIVER_DEVICE, "IOCTL")) {
             const track_format_t format = cdio_get_track_format(cdio, cdio_get_first_track_num(cdio));
             if (format == TRACK_FORMAT_XA || format == TRACK_FORMAT_DATA)
-                return std::make_unique<CdioSource>(cdio, format == TRACK_FORMAT_XA);
+                return std::make_unique<CdioSource>(cdio);
             cdio_destroy(cdio);
             *error = noData;
             return nullptr;

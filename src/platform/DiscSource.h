@@ -30,6 +30,9 @@ public:
     virtual std::int64_t sectorCount() const = 0;
 };
 
+// Why a drive could not be opened when the user may not read it.
+inline const QString kPermissionDenied = QStringLiteral("permission denied");
+
 // The names that may hold a disc image: .cue, .nrg, .toc, .bin, and the
 // raw images of CloneCD (.img, .ccd) and Alcohol (.mdf, .mds).
 bool isDiscImageName(const QString &path);

@@ -96,7 +96,9 @@ int LinuxCdAudioDevice::open(QString *reply, int capacity)
     const CdDrive &first = list.first();
     if (!first.image) {
         const CdDriveStatus s = query_(first.device);
-        if (s.openError != 0)
+        // A drive the user may not read yet still opens: the disc checks
+        // then say why, and find the disc once the user may.
+        if (s.openError != 0 && s.openError != EACCES)
             return answer(s.openError == EBUSY ? kDeviceOpen : kHardware, errorText(first.device, s.openError),
                           reply, capacity);
     }
@@ -125,7 +127,11 @@ int LinuxCdAudioDevice::mediaPresent(QString *reply, int capacity)
         return answer(0, mounted ? QStringLiteral("true") : QStringLiteral("false"), reply, capacity);
 
     const CdDriveStatus s = query_(d->device);
-    drives_->noteDisc(d->name, s.openError == 0 && s.queryError == 0 && s.status == CDS_DISC_OK, s.mediaChanged);
+    // A disc swapped between two looks reads as taken out for one look, so
+    // the window lets go of the old disc's tracks and lists the new ones.
+    if (drives_->noteDisc(d->name, s.openError == 0 && s.queryError == 0 && s.status == CDS_DISC_OK,
+                          s.mediaChanged, s.openError))
+        return answer(0, QStringLiteral("false"), reply, capacity);
     if (s.openError != 0)
         return answer(kHardware, errorText(d->device, s.openError), reply, capacity);
     if (s.queryError != 0)
@@ -173,6 +179,11 @@ QString LinuxDriveQuery::driveRoot(const QString &entry)
 int LinuxDriveQuery::driveType(const QString &root)
 {
     return drives_->isRoot(root) ? kCdRom : kNoRootFolder;
+}
+
+QString LinuxDriveQuery::takeNotice()
+{
+    return drives_->takeNotice();
 }
 
 QString LinuxDriveQuery::rootOfTopFolder(const QString &folder)

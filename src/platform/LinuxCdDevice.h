@@ -65,6 +65,7 @@ public:
     // 5 for the root of a drive of the last refresh; 1 (no such root) else.
     int driveType(const QString &root) override;
     QString rootOfTopFolder(const QString &folder) override;
+    QString takeNotice() override;
 
     static constexpr int kNoRootFolder = 1;
 

@@ -3,9 +3,14 @@
 
 #include "platform/LinuxCdDrives.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <grp.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
+#include <vector>
 
 namespace tavero {
 
@@ -16,6 +21,21 @@ QString cannotOpen(const QString &path, const QString &why)
     return QStringLiteral("Cannot open \"%1\": %2.").arg(path, why);
 }
 
+// The group whose members may read the device: the one that owns it, as
+// udev sets it up; "cdrom", Debian's, when that cannot be found.
+QString readersGroup(const QString &device)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return QStringLiteral("cdrom");
+    group entry {};
+    group *found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return QStringLiteral("cdrom");
+    return QString::fromLocal8Bit(found->gr_name);
+}
+
 } // namespace
 
 // A drive can take seconds to read a scratched directory: that happens on
@@ -24,6 +44,7 @@ struct LinuxCdDrives::PendingRead {
     std::mutex mutex;
     bool done = false;
     std::shared_ptr<Disc> disc;
+    QString error;
 };
 
 DiscFolders *LinuxCdDrives::folders()
@@ -85,16 +106,40 @@ void LinuxCdDrives::forget(const QString &name)
         folders_->remove(laid.folder);
 }
 
-void LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed)
+void LinuxCdDrives::tellRefused(const QString &name)
 {
-    if (!present || changed)
+    if (refused_.contains(name))
+        return;
+    refused_.insert(name);
+    const CdDrive *d = find(name);
+    notice_ = QStringLiteral("The disc in %1 cannot be read: permission denied. Ask for your user to be added to the "
+                             "%2 group.")
+                  .arg(name, readersGroup(d ? d->device : QString()));
+}
+
+bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, int openError)
+{
+    // Told once a disc: the drive is looked at every second until the user
+    // may read it.
+    if (openError == EACCES)
+        tellRefused(name);
+    if (!present || changed) {
         forget(name);
+        if (openError == 0)
+            refused_.remove(name);
+    }
+    // The first look's "changed" only says that a disc is in.
+    const bool swapped = present && changed && withDisc_.contains(name);
+    if (present)
+        withDisc_.insert(name);
+    else
+        withDisc_.remove(name);
     const CdDrive *d = find(name);
     if (!present || !d || d->image || laid_.contains(name) || pending_.contains(name))
-        return;
+        return swapped;
     // A mounted disc is read through its mount; its drive's link points there.
     if (!d->mountPoint.isEmpty())
-        return;
+        return swapped;
     auto pending = std::make_shared<PendingRead>();
     pending_.insert(name, pending);
     std::thread([pending, device = d->device] {
@@ -102,14 +147,17 @@ void LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed)
         std::shared_ptr<Disc> disc = Disc::open(device, &error);
         const std::lock_guard<std::mutex> lock(pending->mutex);
         pending->disc = std::move(disc);
+        pending->error = error;
         pending->done = true;
     }).detach();
+    return swapped;
 }
 
 void LinuxCdDrives::takeFinishedReads()
 {
     for (auto it = pending_.begin(); it != pending_.end();) {
         std::shared_ptr<Disc> disc;
+        QString error;
         {
             const std::lock_guard<std::mutex> lock(it.value()->mutex);
             if (!it.value()->done) {
@@ -117,7 +165,15 @@ void LinuxCdDrives::takeFinishedReads()
                 continue;
             }
             disc = it.value()->disc;
+            error = it.value()->error;
         }
+        // Refused: read again at the next look, which may be allowed then.
+        if (error == kPermissionDenied) {
+            tellRefused(it.key());
+            it = pending_.erase(it);
+            continue;
+        }
+        refused_.remove(it.key());
         // A disc that cannot be read (an audio CD, a blank) is not tried
         // again until it is taken out or changed.
         DiscFolders *f = disc ? folders() : nullptr;

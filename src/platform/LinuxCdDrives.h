@@ -27,8 +27,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 namespace tavero {
 
@@ -105,7 +107,12 @@ public:
     bool imageLoaded() const { return image_.disc != nullptr; }
     // What the last look at an optical drive found: a disc in it that no
     // mount shows is read in the background and shows at a later refresh.
-    void noteDisc(const QString &name, bool present, bool changed);
+    // `openError` is why the drive could not be looked at (0: it could).
+    // True when another disc went in since the last look that saw one.
+    bool noteDisc(const QString &name, bool present, bool changed, int openError = 0);
+    // A drive's trouble for the user, each once until it goes away; "" when
+    // nothing new (see DriveQuery::takeNotice).
+    QString takeNotice() { return std::exchange(notice_, QString()); }
     // The root of the drive whose disc's top folder `folder` is; "" if none.
     QString rootOfTopFolder(const QString &folder);
     // Finds the disc under a path, for the player.
@@ -123,6 +130,7 @@ private:
     DiscFolders *folders();
     void takeFinishedReads();
     void forget(const QString &name);
+    void tellRefused(const QString &name);
 
     LinuxCdPaths paths_;
     QStringList optical_;                 // names, in order
@@ -135,6 +143,9 @@ private:
     Laid image_;
     QHash<QString, Laid> laid_;                                  // optical drive -> its disc
     QHash<QString, std::shared_ptr<PendingRead>> pending_;       // optical drive -> read under way
+    QSet<QString> refused_;   // drives the user was told they may not read
+    QSet<QString> withDisc_;  // drives whose last look found a disc
+    QString notice_;
 };
 
 } // namespace tavero

@@ -57,6 +57,9 @@ public:
         Q_UNUSED(folder);
         return QString();
     }
+    // What a drive has to tell the user that no command asked about (a
+    // disc the user may not read), each thing once; "" when nothing new.
+    virtual QString takeNotice() { return QString(); }
 };
 
 // The program's own drive for disc images. An image put into it acts as a

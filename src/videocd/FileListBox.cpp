@@ -36,6 +36,10 @@ void FileListBox::Refresh()
     }
     const FileListing listing = fs_.listFiles(path_, pattern_);
     names_ = listing.ok ? listing.names : QStringList();
+    // The same path may lead to another disc now (a drive's root re-aimed
+    // at the mount an automounter made), whose folder is spelt otherwise.
+    if (listing.ok)
+        path_ = listing.folder;
 }
 
 QString FileListBox::List(int index) const

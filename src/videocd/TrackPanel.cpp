@@ -22,6 +22,11 @@ void Form1::LoadTrackList()
 {
     const bool wasPresent = state.DiscPresent;
     state.DiscPresent = CheckCDMedia(false);
+    // Found by the look at the drive, not asked for by a command: the
+    // drive says it once.
+    const QString notice = seams_.drives->takeNotice();
+    if (!notice.isEmpty())
+        showMessage(notice);
     if (wasPresent && !state.DiscPresent)
         mnuClose_Click();
 
@@ -134,10 +139,10 @@ void Form1::listTrackFolder(const QString &pattern, const QString &folder)
 {
     File1.setPattern(pattern);
     File1.setPath(folder);
+    File1.Refresh();
     state.TrackFolder = File1.Path();
     if (state.TrackFolder.endsWith(QLatin1Char('/')))
         state.TrackFolder.chop(1);
-    File1.Refresh();
 }
 
 } // namespace tavero

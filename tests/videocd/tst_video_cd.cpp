@@ -9,9 +9,11 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QUrl>
 #include <QtEndian>
 #include <linux/cdrom.h>
+#include <sys/stat.h>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -48,20 +50,72 @@ QStringList panelOf(const QStringList &tracks)
     return out;
 }
 
+// The drive that support/FakeDrive.cpp, preloaded by ctest, makes of system
+// calls; "" when the test runs without it.
+QString fakeDrive()
+{
+    struct stat st {};
+    const QByteArray node = qgetenv("TAVERO_FAKE_DRIVE");
+    return !node.isEmpty() && ::stat(node.constData(), &st) == 0 && S_ISBLK(st.st_mode) ? QFile::decodeName(node)
+                                                                                          : QString();
+}
+
+// What the fake drive does from now on (see its control file).
+void script(const QByteArray &lines)
+{
+    const QString path = qEnvironmentVariable("TAVERO_FAKE_DRIVE_SCRIPT");
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size() && file.commit());
+}
+
+// The raw image of a kind of TestMedia::vcdImage and where its first Video CD track starts.
+QByteArray rawImage(const QString &kind, long *trackStart = nullptr)
+{
+    QFile cue(TestMedia::vcdImage(kind));
+    if (!cue.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> starts = cue.readAll().split('\n');   // the MSF of each track's start
+    starts.removeIf([](const QByteArray &line) { return !line.contains("INDEX 01"); });
+    if (trackStart && starts.size() > 1) {
+        const QList<QByteArray> msf = starts[1].trimmed().split(' ').last().split(':');
+        *trackStart = (msf[0].toLong() * 60 + msf[1].toLong()) * 75 + msf[2].toLong();
+    }
+    return QFile::encodeName(cue.fileName().chopped(3) + "bin");
+}
+
+// The Video CD image cut short under its first track, which runs on past the cut.
+QByteArray cutImage()
+{
+    QFile bin(TestMedia::vcdImage("bin"));
+    QByteArray image = bin.open(QIODevice::ReadOnly) ? bin.read(2352 * 520) : QByteArray();
+    const qsizetype record = image.indexOf("AVSEQ01.DAT;1") - 33;
+    if (record > 0)
+        qToLittleEndian<quint32>(800 * 2048, image.data() + record + 10);
+    return image;
+}
+
 // `prepare` sets the machine up before start-up and gives the command line.
+// With `syscalls`, sr0 is the fake drive: the disc check and libcdio talk to it.
 struct DiscRig {
+    bool syscalls = false;
     test::Disc machine;
-    LinuxCdPaths paths{machine.path("sys"), machine.path("mountinfo"), machine.path("dev"), machine.path("links")};
+    LinuxCdPaths paths{machine.path("sys"), machine.path("mountinfo"),
+                       syscalls ? QFileInfo(fakeDrive()).path() : machine.path("dev"), machine.path("links")};
     CdDriveStatus drive{0, 0, CDS_NO_DISC};
     std::shared_ptr<LinuxCdDrives> cd = std::make_shared<LinuxCdDrives>(paths);
-    LinuxCdAudioDevice audio{cd, [this](const QString &) { return drive; }};
+    LinuxCdAudioDevice audio{cd, [this](const QString &device) {
+                                 return syscalls ? LinuxCdAudioDevice::queryDriveStatus(device) : drive;
+                             }};
     LinuxDriveQuery query{cd};
     LinuxDiscImages images{cd};
     FormRig rig{{.real = true,
                  .adjust = [this](Seams &s) { s.cdAudio = &audio; s.drives = &query; s.images = &images; }}};
     Form1 &form = *rig.form;
 
-    explicit DiscRig(bool opticalDrive = false, std::function<QString(DiscRig &)> prepare = {})
+    explicit DiscRig(bool opticalDrive = false, std::function<QString(DiscRig &)> prepare = {},
+                     bool syscalls = false)
+        : syscalls(syscalls)
     {
         mount({});
         if (opticalDrive)
@@ -80,12 +134,13 @@ struct DiscRig {
         QCOMPARE(form.windowTitle(), captionFor(path));
     }
     // The image as the kernel mounts it for sr0: lower-case names, tracks that read as garbage.
-    QString mountDisc()
+    QString mountDisc() { return mountFrom(TestMedia::vcdImage("bin")); }
+    QString mountFrom(const QString &source)
     {
         put(machine, {"media/TESTVCD/vcd/", "media/TESTVCD/mpegav/avseq01.dat", "media/TESTVCD/mpegav/avseq02.dat"},
             QByteArray(800000, '\x5A'));
         mount("101 1 11:0 / " + QFile::encodeName(machine.path("media/TESTVCD")) + " ro - iso9660 "
-              + QFile::encodeName(TestMedia::vcdImage("bin")) + " ro\n");
+              + QFile::encodeName(source) + " ro\n");
         drive.status = CDS_DISC_OK;
         return machine.path("media/TESTVCD");
     }
@@ -326,13 +381,7 @@ private slots:
                                                + "\": the cue sheet names \"gone.bin\", which cannot be found."});
         stillPlaysAGoodFile(d.rig);
         // Cut short under a track that runs on: it plays to the cut, then breaks off.
-        QFile bin(TestMedia::vcdImage("bin"));
-        QVERIFY(bin.open(QIODevice::ReadOnly));
-        QByteArray image = bin.read(2352 * 520);
-        const qsizetype record = image.indexOf("AVSEQ01.DAT;1") - 33;
-        QVERIFY(record > 0);
-        qToLittleEndian<quint32>(800 * 2048, image.data() + record + 10);
-        put(d.machine, {"cut.bin"}, image);
+        put(d.machine, {"cut.bin"}, cutImage());
         d.form.mnuContinuousPlay->setChecked(false);
         d.form.PlayFile(d.machine.path("cut.bin"));
         d.waitPlaying(d.track(1));
@@ -433,26 +482,125 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m.form.mnuOpen->isEnabled() && m.rig.messages().isEmpty(), 15000);
         DiscRig other(true, [](DiscRig &r) { r.mountDisc(); return QDir::tempPath(); });
         QCOMPARE(other.rig.messages(), QStringList{"Could not find the file '" + QDir::tempPath() + "' ...!"});
-        // A disc nobody mounted: read from the drive on a thread of its own.
-        DiscRig d(true);
-        const QString node = d.paths.devices + "/sr0";
-        QVERIFY(QFile::link(TestMedia::vcdImage("bin"), node));
-        d.drive.status = CDS_DISC_OK;
+        // A disc nobody mounted, put in while the program runs: libcdio reads it from the drive's
+        // sectors on a thread of its own; another swapped in plays, and taken out it is gone.
+        if (fakeDrive().isEmpty())
+            QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
+        script("tray open\n");
+        DiscRig d(true, {}, true);
+        script("disc " + rawImage("cue") + "\n");
         QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
         d.form.mnuPlayVCD_Click();
         d.waitPlaying(d.track(1));
         QCOMPARE(d.form.Drive1.List(0), QStringLiteral("sr0 TESTVCD"));
         d.form.mnuStop_Click();
         QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Stopped));
-        QVERIFY(QFile::remove(node) && QFile::link(TestMedia::vcdImage("2336bin"), node));
-        d.drive.mediaChanged = true;
+        // An automounter mounts it a moment later: one panel entry a track still, played from the sectors.
+        // Its device node as the kernel has it, made aside: the drive's own path opens the drive.
+        QFile node(fakeDrive() + ".node");
+        QVERIFY(node.open(QIODevice::WriteOnly)
+                && ::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())) == 0);
+        d.mountFrom(fakeDrive());
         d.form.Timer1_Timer();
-        d.drive.mediaChanged = false;
-        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 1), 5000);
-        d.drive.status = CDS_NO_DISC;
+        QVERIFY(d.rig.enabledLabels() == 2 && d.form.Drive1.List(0) == "sr0 TESTVCD");
+        d.rig.playTrack(1);
+        d.waitPlaying(d.track(2, "mpegav/avseq0%1.dat"));
+        d.form.mnuStop_Click();
+        QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Stopped));
+        d.mount({});
+        script("tray open\n");
         d.form.Timer1_Timer();
         QTRY_VERIFY(d.rig.component->PlayState() == MediaPlayer::Closed && d.rig.slotStates() == FormRig::emptySlots());
         QVERIFY(!QFileInfo::exists(d.form.CDDriveRoot() + "MPEGAV") && d.rig.messages().isEmpty());
+        script("disc " + rawImage("svcd") + "\n");
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.slotStates()[0].startsWith("eY AVSEQ01.MPG")), 5000);
+        d.form.mnuPlayVCD_Click();
+        d.waitPlaying(d.track(1, "MPEG2/AVSEQ0%1.MPG"));
+        QCOMPARE(d.form.Drive1.List(0), QStringLiteral("sr0 TESTSVCD"));
+        // Swapped between two looks for the Video CD in Mode 1 sectors (a data CD): its files show.
+        d.form.mnuStop_Click();
+        QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Stopped));
+        QFile vcd(QFile::decodeName(rawImage("cue")));
+        QVERIFY(vcd.open(QIODevice::ReadOnly));
+        QByteArray mode1 = vcd.readAll();
+        for (qsizetype at = 0; at + 2352 <= mode1.size(); at += 2352) {
+            mode1[at + 15] = 1;
+            std::memmove(mode1.data() + at + 16, mode1.constData() + at + 24, 2048);
+        }
+        put(d.machine, {"mode1.bin"}, mode1);
+        script("disc " + QFile::encodeName(d.machine.path("mode1.bin")) + "\n");
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.slotStates()[1].startsWith("eY AVSEQ02.DAT")), 5000);
+    }
+
+    // Trouble in the drive while a track plays: a scratch costs a moment and the track plays to
+    // its end; a disc taken out ends the track quietly and empties the panel; a long unreadable
+    // stretch breaks the track off.
+    void driveTrouble()
+    {
+        if (fakeDrive().isEmpty())
+            QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
+        long start = 0;
+        const QByteArray bin = rawImage("cue", &start);
+        const QString cut = QFileInfo(fakeDrive()).path() + "/cut.bin";
+        QFile cutFile(cut);
+        QVERIFY(cutFile.open(QIODevice::WriteOnly) && cutFile.write(cutImage()) > 0 && cutFile.flush());
+        const struct { QByteArray disc, whilePlaying; } cases[] = {
+            {bin + "\nbad " + QByteArray::number(start + 60) + " " + QByteArray::number(start + 64) + "\n", ""},
+            {bin + "\n", "tray open\n"}, {QFile::encodeName(cut) + "\n", ""}};
+        for (const auto &c : cases) {
+            script("tray open\n");
+            DiscRig d(true, {}, true);
+            d.rig.mpv->setSpeed(1.0);
+            d.form.mnuContinuousPlay->setChecked(false);
+            script("disc " + c.disc);
+            QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+            d.form.mnuPlayVCD_Click();
+            d.waitPlaying(d.track(1));
+            if (!c.whilePlaying.isEmpty())
+                script(c.whilePlaying);
+            double reached = 0;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 15000);
+            if (c.disc.startsWith(QFile::encodeName(cut))) {
+                QTRY_COMPARE_WITH_TIMEOUT(d.rig.messages().size(), 1, 15000);
+                const QString said = d.rig.messages()[0];
+                QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
+                             && said.endsWith(": the disc could not be read there."), qPrintable(said));
+                continue;
+            }
+            QCOMPARE(d.rig.messages(), QStringList());
+            if (c.whilePlaying.isEmpty()) {
+                QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));
+                continue;
+            }
+            QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
+                                                    && d.rig.slotStates() == FormRig::emptySlots()));
+            QCOMPARE(d.rig.messages(), QStringList());
+        }
+    }
+
+    // A drive the user may not read: the window says so once, naming the group that owns the
+    // device, keeps the panel empty and stays usable; once the user may, the disc shows.
+    void unreadableDrive()
+    {
+        if (fakeDrive().isEmpty())
+            QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
+        const QByteArray disc = "disc " + rawImage("cue") + "\n";
+        const QString told = "The disc in sr0 cannot be read: permission denied. Ask for your user to be added to "
+                             "the %1 group.";
+        const struct { QByteArray gid; QString group; } cases[] = {{"6", "disk"}, {"24", "cdrom"}, {"54321", "cdrom"}};
+        for (const auto &c : cases) {
+            script("deny\ngid " + c.gid + "\n" + disc);
+            DiscRig d(true, {}, true);
+            for (int tick = 0; tick < 3; ++tick)
+                d.form.Timer1_Timer();
+            QCOMPARE(d.rig.messages(), QStringList{told.arg(c.group)});
+            QCOMPARE(d.rig.slotStates(), FormRig::emptySlots());
+            stillPlaysAGoodFile(d.rig);
+            script("gid " + c.gid + "\n" + disc);
+            QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+            QCOMPARE(d.rig.messages().size(), 1);
+        }
     }
 };
 
