@@ -265,7 +265,6 @@ int driveIoctl(int fd, unsigned long request, void *arg)
         return 0;
     case CDROMREADTOCHDR:
     case CDROMREADTOCENTRY:
-    case CDROMREADMODE1:
     case CDROMREADMODE2:
     case CDROMREADRAW:
         if (d.disc.empty() || swapped)
@@ -289,12 +288,10 @@ int driveIoctl(int fd, unsigned long request, void *arg)
     // The sector's address comes in the buffer that the data goes to.
     const auto *msf = static_cast<const cdrom_msf *>(arg);
     const long lsn = (long(msf->cdmsf_min0) * 60 + msf->cdmsf_sec0) * 75 + msf->cdmsf_frame0 - 150;
-    auto *out = static_cast<unsigned char *>(arg);
     unsigned char raw[kRaw];
-    if (const int e = request == CDROMREADMODE1 ? userData(d, lsn, out) : rawSector(d, lsn, raw))
+    if (const int e = rawSector(d, lsn, raw))
         return fail(e);
-    if (request != CDROMREADMODE1)
-        memcpy(out, raw + (request == CDROMREADRAW ? 0 : 16), request == CDROMREADRAW ? kRaw : 2336);
+    memcpy(arg, raw + (request == CDROMREADRAW ? 0 : 16), request == CDROMREADRAW ? kRaw : 2336);
     return 0;
 }
 
@@ -323,12 +320,6 @@ template <typename Stat> int statDrive(Stat *st)
 {
     stamp(reinterpret_cast<struct stat *>(st), now());
     return 0;
-}
-
-ssize_t readAt(int fd, void *buf, size_t count, off_t offset)
-{
-    long long position = offset;
-    return driveRead(fd, buf, count, &position);
 }
 
 off_t seekDrive(int fd, off_t offset, int whence)
@@ -375,8 +366,6 @@ TAVERO_OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, pat
     type name params { return (test) ? (answer) : real(type(*) params, #name) args; }
 TAVERO_CALL(int, __open_2, (const char *path, int flags), (path, flags), isDrive(path), openDrive(flags))
 TAVERO_CALL(int, __open64_2, (const char *path, int flags), (path, flags), isDrive(path), openDrive(flags))
-TAVERO_CALL(ssize_t, pread, (int fd, void *b, size_t n, off_t at), (fd, b, n, at), fake(fd), readAt(fd, b, n, at))
-TAVERO_CALL(ssize_t, pread64, (int fd, void *b, size_t n, off_t at), (fd, b, n, at), fake(fd), readAt(fd, b, n, at))
 TAVERO_CALL(off_t, lseek, (int fd, off_t at, int whence), (fd, at, whence), fake(fd), seekDrive(fd, at, whence))
 TAVERO_CALL(off_t, lseek64, (int fd, off_t at, int whence), (fd, at, whence), fake(fd), seekDrive(fd, at, whence))
 TAVERO_CALL(int, stat, (const char *path, struct stat *st), (path, st), isDrive(path), statDrive(st))
@@ -422,24 +411,6 @@ ssize_t read(int fd, void *buf, size_t count)
     const std::lock_guard<std::mutex> lock(openLock);
     opened[fd].position = position;
     return n;
-}
-
-int statx(int dirfd, const char *path, int flags, unsigned mask, struct statx *stx)
-{
-    if (!isDrive(path) && !((flags & AT_EMPTY_PATH) && !*path && fake(dirfd)))
-        return real(int (*)(int, const char *, int, unsigned, struct statx *), "statx")(dirfd, path, flags, mask, stx);
-    struct stat st;
-    statDrive(&st);
-    *stx = {};
-    stx->stx_mask = STATX_BASIC_STATS;
-    stx->stx_mode = (unsigned short)st.st_mode;
-    stx->stx_nlink = 1;
-    stx->stx_gid = st.st_gid;
-    stx->stx_ino = st.st_ino;
-    stx->stx_blksize = 2048;
-    stx->stx_rdev_major = major(st.st_rdev);
-    stx->stx_rdev_minor = minor(st.st_rdev);
-    return 0;
 }
 
 } // extern "C"

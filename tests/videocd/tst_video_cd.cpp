@@ -393,28 +393,15 @@ private slots:
     }
 
     // A track's entry points are its chapters: marks on the seek bar, Page Down and Up between
-    // them, a Chapters submenu that goes to each. A track with its start alone, or a table
-    // that does not hold together, plays with none and without a word; the next file has its own.
+    // them, a Chapters submenu that goes to each. A track with its start alone plays with none
+    // and without a word (tables that do not hold together give none: tst_platform's
+    // entryPoints); the next file has its own.
     void chapters_data()
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QList<double>>("marks");
-        const QString made = TestMedia::vcdImage("chapters");
-        QFile bin(made);
-        QVERIFY(bin.open(QIODevice::ReadOnly));
-        const QByteArray image = bin.readAll();
-        const qsizetype table = 151 * 2352 + 24;
-        QCOMPARE(image.mid(table, 12), QByteArray("ENTRYVCD\2\0\0\3", 12));
-        const auto damaged = [&](const char *row, int at, const QByteArray &bytes) {
-            const QString path = TestMedia::dir() + "/chapters-" + QString(row).replace(' ', '-') + ".bin";
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(image).replace(table + at, bytes.size(), bytes)) > 0);
-            QTest::newRow(row) << path << QList<double>{};
-        };
-        QTest::newRow("three entries") << made << QList<double>{0, 4, 8};
+        QTest::newRow("three entries") << TestMedia::vcdImage("chapters") << QList<double>{0, 4, 8};
         QTest::newRow("its start alone") << TestMedia::vcdImage("bin") << QList<double>{};
-        damaged("count 9999", 10, "\x27\x0F");
-        damaged("track past the last", 16, "\x03");
     }
 
     void chapters()
@@ -473,12 +460,6 @@ private slots:
         QCOMPARE(m.rig.enabledLabels(), 2);
         m.rig.playTrack(1);
         m.waitPlaying(m.track(2, "mpegav/avseq0%1.dat"));
-        m.form.mnuPause_Click();
-        QTRY_COMPARE(m.rig.component->PlayState(), int(MediaPlayer::Paused));
-        const double target = m.rig.component->CurrentPosition() < 1.0 ? 1.5 : 0.5;
-        m.rig.component->setCurrentPosition(target);
-        QTRY_VERIFY(qAbs(m.rig.component->CurrentPosition() - target) <= 0.05);   // within a frame or so
-        m.form.mnuRun_Click();
         QTRY_VERIFY_WITH_TIMEOUT(m.form.mnuOpen->isEnabled() && m.rig.messages().isEmpty(), 15000);
         DiscRig other(true, [](DiscRig &r) { r.mountDisc(); return QDir::tempPath(); });
         QCOMPARE(other.rig.messages(), QStringList{"Could not find the file '" + QDir::tempPath() + "' ...!"});
@@ -533,49 +514,35 @@ private slots:
     }
 
     // Trouble in the drive while a track plays: a scratch costs a moment and the track plays to
-    // its end; a disc taken out ends the track quietly and empties the panel; a long unreadable
-    // stretch breaks the track off.
+    // its end; a disc taken out ends the track quietly and empties the panel. (A long unreadable
+    // stretch breaks off as from an image: damagedImages.)
     void driveTrouble()
     {
         if (fakeDrive().isEmpty())
             QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
         long start = 0;
-        const QByteArray bin = rawImage("cue", &start);
-        const QString cut = QFileInfo(fakeDrive()).path() + "/cut.bin";
-        QFile cutFile(cut);
-        QVERIFY(cutFile.open(QIODevice::WriteOnly) && cutFile.write(cutImage()) > 0 && cutFile.flush());
-        const struct { QByteArray disc, whilePlaying; } cases[] = {
-            {bin + "\nbad " + QByteArray::number(start + 60) + " " + QByteArray::number(start + 64) + "\n", ""},
-            {bin + "\n", "tray open\n"}, {QFile::encodeName(cut) + "\n", ""}};
-        for (const auto &c : cases) {
+        const QByteArray disc = "disc " + rawImage("cue", &start) + "\n";
+        const QByteArray scratch = "bad " + QByteArray::number(start + 60) + " " + QByteArray::number(start + 64) + "\n";
+        for (const bool takenOut : {false, true}) {
             script("tray open\n");
             DiscRig d(true, {}, true);
             d.rig.mpv->setSpeed(1.0);
             d.form.mnuContinuousPlay->setChecked(false);
-            script("disc " + c.disc);
+            script(disc + (takenOut ? "" : scratch));
             QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
             d.form.mnuPlayVCD_Click();
             d.waitPlaying(d.track(1));
-            if (!c.whilePlaying.isEmpty())
-                script(c.whilePlaying);
+            if (takenOut)
+                script("tray open\n");
             double reached = 0;
             QTRY_VERIFY_WITH_TIMEOUT(
                 (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 15000);
-            if (c.disc.startsWith(QFile::encodeName(cut))) {
-                QTRY_COMPARE_WITH_TIMEOUT(d.rig.messages().size(), 1, 15000);
-                const QString said = d.rig.messages()[0];
-                QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
-                             && said.endsWith(": the disc could not be read there."), qPrintable(said));
-                continue;
-            }
             QCOMPARE(d.rig.messages(), QStringList());
-            if (c.whilePlaying.isEmpty()) {
-                QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));
-                continue;
-            }
-            QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
-                                                    && d.rig.slotStates() == FormRig::emptySlots()));
-            QCOMPARE(d.rig.messages(), QStringList());
+            if (takenOut)
+                QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
+                                                        && d.rig.slotStates() == FormRig::emptySlots()));
+            else
+                QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));   // on past the scratch
         }
     }
 
@@ -588,7 +555,7 @@ private slots:
         const QByteArray disc = "disc " + rawImage("cue") + "\n";
         const QString told = "The disc in sr0 cannot be read: permission denied. Ask for your user to be added to "
                              "the %1 group.";
-        const struct { QByteArray gid; QString group; } cases[] = {{"6", "disk"}, {"24", "cdrom"}, {"54321", "cdrom"}};
+        const struct { QByteArray gid; QString group; } cases[] = {{"6", "disk"}, {"54321", "cdrom"}};
         for (const auto &c : cases) {
             script("deny\ngid " + c.gid + "\n" + disc);
             DiscRig d(true, {}, true);
