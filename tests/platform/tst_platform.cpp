@@ -379,7 +379,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<double>>("times");
         Image made = imageOf(TestMedia::vcdImage("chapters"));
-        const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 24);
+        const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 28);
         QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
         const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
         const qint64 second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;
@@ -398,7 +398,7 @@ private slots:
             {"frame 75", 151, 19, "\x75", none},
             {"before the track", 151, 17, QByteArray("\0\5\0", 3), none},
             {"past the track", 151, 17, QByteArray("\x79\0\0", 3), none},
-            {"out of order", 151, 16, table.mid(20, 4) + table.mid(16, 4), none},
+            {"out of order", 151, 20, table.mid(24, 4) + table.mid(20, 4), none},
             {"no pack at the entry", second, 0, "ZZZZ", none},
         };
         for (const auto &r : rows)

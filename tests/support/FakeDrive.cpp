@@ -256,9 +256,6 @@ int driveIoctl(int fd, unsigned long request, void *arg)
         lastSeen = d.disc;
         return changed ? 1 : 0;
     }
-    case CDROM_GET_CAPABILITY:
-        return CDC_CLOSE_TRAY | CDC_OPEN_TRAY | CDC_LOCK | CDC_SELECT_SPEED | CDC_MULTI_SESSION | CDC_MCN
-               | CDC_MEDIA_CHANGED | CDC_PLAY_AUDIO | CDC_RESET | CDC_DRIVE_STATUS | CDC_GENERIC_PACKET;
     case SCSI_IOCTL_GET_BUS_NUMBER:
     case SCSI_IOCTL_GET_IDLUN:
         memset(arg, 0, request == SCSI_IOCTL_GET_IDLUN ? 2 * sizeof(int) : sizeof(int));

@@ -393,9 +393,9 @@ private slots:
     }
 
     // A track's entry points are its chapters: marks on the seek bar, Page Down and Up between
-    // them, a Chapters submenu that goes to each. A track with its start alone plays with none
-    // and without a word (tables that do not hold together give none: tst_platform's
-    // entryPoints); the next file has its own.
+    // them, a Chapters submenu that goes to each, again when played after its end. A track with
+    // its start alone plays with none and without a word (tables that do not hold together give
+    // none: tst_platform's entryPoints); Close leaves none.
     void chapters_data()
     {
         QTest::addColumn<QString>("image");
@@ -446,10 +446,20 @@ private slots:
         if (!marks.isEmpty()) {
             menu->actions().first()->trigger();
             QVERIFY(landed(0));
+            // Played again after its end, the track has them again.
+            player.setCurrentPosition(11.5);
+            d.form.mnuRun_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
+            d.form.mnuRun_Click();
+            QTRY_VERIFY(player.CurrentPosition() > 0.5 && player.CurrentPosition() < 10);   // loaded anew
+            QCOMPARE(bar.chapterMarks().size(), marks.size());
         }
         QCOMPARE(d.rig.messages(), QStringList());
-        d.form.PlayFile(TestMedia::mpegClip(1.0));
+        d.form.mnuClose->trigger();   // closed: nothing of them is left
         QTRY_VERIFY(bar.chapterMarks().isEmpty());
+        player.ShowDialog(MediaPlayer::ContextMenuDialog);
+        QTRY_VERIFY(player.contextMenu()->isVisible() && !menu->menuAction()->isVisible());
+        player.contextMenu()->hide();
     }
 
     // A disc the kernel mounted, named by its top folder as a desktop does, plays from the sectors.
