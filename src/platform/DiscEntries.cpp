@@ -1,7 +1,6 @@
 #include "platform/DiscEntries.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <optional>
 
