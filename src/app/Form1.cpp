@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "desktop/DesktopIntegration.h"
 #include "videocd/Form2.h"
 
 #include <QApplication>
@@ -82,32 +83,13 @@ void Form1::createControls()
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1->start();
 
-    Frame1 = new QFrame(client);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Frame1->setGeometry(twips::rect(15, -60, 4305, 430));
-    Frame1->setToolTip(QStringLiteral(" Play List "));
-    Frame1->setMouseTracking(true);
+    Frame1 = new TrackPanel(client);
     Frame1->installEventFilter(this);
-
-    for (int i = 0; i < kSlots; ++i) {
-        auto *button = new TrackButton(Frame1);
-        button->setObjectName(QStringLiteral("Cmd1_%1").arg(i));
-        button->setGeometry(twips::rect(180 + 390 * i, 150, 380, 220));
-        button->setText(i < 9 ? QString::number(i + 1) : QStringLiteral("---"));
-        connect(button, &TrackButton::mouseDown, this,
-                [this, i](int b, int s, float x, float y) { Cmd1_MouseDown(i, b, s, x, y); });
-        Cmd1[i] = button;
-
-        auto *label = new TrackLabel(Frame1);
-        label->setObjectName(QStringLiteral("Lbl1_%1").arg(i));
-        label->setGeometry(twips::rect(180 + 390 * i, 150, 375, 225));
+    connect(Frame1, &TrackPanel::slotPressed, this, &Form1::Cmd1_MouseDown);
+    Cmd1 = Frame1->buttons;
+    Lbl1 = Frame1->labels;
+    for (TrackLabel *label : Lbl1)
         label->installEventFilter(this);
-        Lbl1[i] = label;
-    }
-    // Under the mouse the button covers its label.
-    for (TrackButton *b : Cmd1)
-        b->raise();
 
     WMP1->setParent(client);
     WMP1->setObjectName(QStringLiteral("WMP1"));
@@ -148,6 +130,7 @@ void Form1::createMenus()
     }
     mnuD02 = separator(mnuFile, QStringLiteral("mnuD02"));
     mnuD02->setVisible(false);
+    recent_ = std::make_unique<RecentFiles>(mnuRecent, mnuD02);
     mnuExit = item(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"),
                    QKeySequence(Qt::CTRL | Qt::Key_X));
 
@@ -280,6 +263,11 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 Form2 *Form1::form2() const
 {
     return form2_.data();
+}
+
+RemoteControls Form1::remoteControls()
+{
+    return {this, WMP1, mnuRun, mnuPause, mnuStop, mnuLoop, mnuExit};
 }
 
 } // namespace tavero

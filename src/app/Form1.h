@@ -1,14 +1,39 @@
 #pragma once
-// The main window. One class; its handlers live in the .cpp files of the
-// subsystem they belong to:
-//   app/       Form1.cpp (controls, menus), Startup.cpp (load, close, menu
-//              refreshes), Sizing.cpp (fit rule, sizes, display modes),
-//              Help.cpp (help and About)
-//   playback/  PlayFile.cpp (open and play, drops), Transport.cpp,
-//              PlayerEvents.cpp, StatusTimer.cpp
-//   videocd/   CdDrive.cpp (drive search, disc check), TrackPanel.cpp
-//              (scan), PlayVideoCd.cpp (Play Video CD, slots), Form2.cpp
-//   files/     OpenDialog.cpp, RecentFiles.cpp
+// The main window. The program was first written for another system, and
+// its parts keep the names they had there, so that its description and
+// its code read alike. What each name is here:
+//
+//   Form1      this window: the menus, the track panel and the player.
+//   Form2      the more-tracks list (videocd/Form2.h), opened by the tenth
+//              slot when a disc has more than ten tracks.
+//   WMP1       the video component (playback/MediaPlayer.h; MpvPlayer is
+//              the one the program runs); its events are the WMP1_*
+//              handlers.
+//   Frame1     the track panel (videocd/TrackPanel.h) holding the ten
+//              slots; Cmd1[i] is a slot's button, Lbl1[i] its label.
+//   File1      the hidden list of a folder's track files; Drive1 the
+//              hidden list of drives (videocd/FileListBox.h).
+//   Timer1     the one-second timer that watches the drive while idle.
+//   mnu*       menu items by their old names: mnuRun is Action > Play,
+//              mnuPlayVCD File > Play Video CD, mnuMin Pause & Minimize,
+//              mnu100 / mnu50 / mnu200 the sizes, mnuD01 ... separators,
+//              mnuTaveroHelp / mnuMPHelp the two help items.
+//   twips      the unit the window's geometry was drawn in, 15 to a pixel
+//              (playback/Twips.h).
+//   MCI        the old system's command strings for the CD audio device
+//              ("status cd media present"); only videocd/CdDrive.cpp
+//              speaks them, the Linux seam answers them.
+//   Form_*, mnu*_Click, ..._MouseMove
+//              the handlers, by the control and event that call them.
+//
+// Where the handlers live (all in app/, by what the user does):
+//   Form1.cpp (controls, menus), Startup.cpp (load, close, menu refreshes),
+//   Sizing.cpp (fit rule, sizes, display modes), Help.cpp (help, About),
+//   PlayFile.cpp (open and play, drops, images), Transport.cpp (play,
+//   pause, stop, close, loop), PlayerEvents.cpp (the component's events),
+//   StatusTimer.cpp (the idle watch), DriveWatch.cpp (drive, disc check,
+//   track scan), PlayVideoCd.cpp (Play Video CD, the slots, the
+//   more-tracks list), OpenFile.cpp (Open File, recent files).
 //
 // The controls are public on purpose: like the form they model, the window
 // is a bag of controls that its handlers (and the tests) reach directly.
@@ -17,16 +42,17 @@
 
 #include "platform/Platform.h"
 #include "playback/MediaPlayer.h"
+#include "files/RecentFiles.h"
 #include "videocd/FileListBox.h"
-#include "videocd/TrackSlot.h"
+#include "videocd/TrackPanel.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QAction;
-class QFrame;
 class QMenu;
 class QMimeData;
 class QTimer;
@@ -34,6 +60,7 @@ class QTimer;
 namespace tavero {
 
 class Form2;
+struct RemoteControls;
 
 // The program's name as message boxes and About show it; the caption
 // carries it with a space after it at start and framed in spaces once a
@@ -61,8 +88,12 @@ struct Form1State {
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kSlots = 10;
-    static constexpr int kRecentSlots = 5;
+    static constexpr int kSlots = TrackPanel::kSlots;
+    static constexpr int kRecentSlots = RecentFiles::kSlots;
+    // The window's outer size is the client area plus these allowances
+    // (twips), which stand for the frame, the title bar and the menu bar.
+    static constexpr float kWidthAllowance = 120.0f;
+    static constexpr float kHeightAllowance = 670.0f;
 
     // Neither the seams nor the component are owned by the caller after
     // this: the component becomes a child of the window.
@@ -74,7 +105,7 @@ public:
     // Controls, in the window's own order.
     QTimer *Timer1 = nullptr;
     FileListBox File1;
-    QFrame *Frame1 = nullptr;
+    TrackPanel *Frame1 = nullptr;
     std::array<TrackButton *, kSlots> Cmd1{};
     std::array<TrackLabel *, kSlots> Lbl1{};
     DriveListBox Drive1;
@@ -100,9 +131,9 @@ public:
     QString CDDriveRoot() const;
     void setCDDriveRoot(const QString &root);
 
-    // The one member another window writes (the more-tracks list).
-    void setChosenTrack(const QString &name) { state.ChosenTrack = name; }
     Form2 *form2() const;
+    // What the desktop's remote control drives.
+    RemoteControls remoteControls();
 
     // The window's outer size in twips (frame, title bar and menu bar
     // included) and the fit rule.
@@ -112,7 +143,7 @@ public:
     void setOuterHeight(float twips);
     void FitToPlayer();   // compares first; sets only when the size differs
 
-    // app/Startup.cpp
+    // Startup.cpp
     void Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
@@ -120,7 +151,7 @@ public:
     void mnuFile_Click();
     void mnuAction_Click();
 
-    // app/Sizing.cpp
+    // Sizing.cpp
     void Form_Resize();
     void Form_Paint();
     void mnu100_Click();
@@ -130,16 +161,16 @@ public:
     void mnuMin_Click();
     void mnuContext_Click();
 
-    // app/Help.cpp
+    // Help.cpp
     void mnuTaveroHelp_Click();
     void mnuMPHelp_Click();
     void mnuAbout_Click();
 
-    // playback/PlayFile.cpp
+    // PlayFile.cpp
     void PlayFile(const QString &fileName);
     void Form_OLEDragDrop(const QMimeData *data);
 
-    // playback/Transport.cpp
+    // Transport.cpp
     void mnuRun_Click();
     void mnuPause_Click();
     void mnuStop_Click();
@@ -147,7 +178,7 @@ public:
     void mnuLoop_Click();
     void mnuContinuousPlay_Click();
 
-    // playback/PlayerEvents.cpp
+    // PlayerEvents.cpp
     void WMP1_EndOfStream(int result);
     void WMP1_MouseMove(int button, int shift, float x, float y);
     void WMP1_PlayStateChange(int oldState, int newState);
@@ -155,30 +186,28 @@ public:
     void WMP1_Warning(int warningType, int param, const QString &description);
     void WMP1_ReadyStateChange(int readyState);
 
-    // playback/StatusTimer.cpp
+    // StatusTimer.cpp
     void Timer1_Timer();
 
-    // videocd/CdDrive.cpp
+    // DriveWatch.cpp
     void FindCDDrive(bool reportMissing);
     bool CheckCDMedia(bool showMessages);
 
-    // videocd/TrackPanel.cpp
     void LoadTrackList();
 
-    // videocd/PlayVideoCd.cpp
+    // PlayVideoCd.cpp
     void mnuPlayVCD_Click();
     void Cmd1_MouseDown(int index, int button, int shift, float x, float y);
     void Lbl1_MouseMove(int index);
     void Frame1_MouseMove();
     void Form_MouseMove();
 
-    // files/OpenDialog.cpp
+    // OpenFile.cpp
     void mnuOpen_Click();
     QString ShowOpenDialog(const QString &title, const QString &initialFileName,
                            const QList<FileFilter> &filters, const QString &initialFolder,
                            const QString &defaultExtension);
 
-    // files/RecentFiles.cpp
     void UpdateRecentFiles(const QString &path);
     void mnuRecent_Click(int index);
     // A recent slot's caption as stored ("&1: " and the path, the path's
@@ -203,24 +232,19 @@ private:
     void connectPlayer();
     void setTimerEnabled(bool on);
     void showMessage(const QString &text, MessageIcon icon = MessageIcon::Error);
-    void setRecentCaption(int index, const QString &caption);
     void sizeCommand(int displaySize);
     void listTrackFolder(const QString &pattern, const QString &folder);
     bool playDiscImage(const QString &path);
     void showOpenFailure(const QString &error);
-    ProbeResult probeTrackFolder(const QString &root, QString *subfolder);
-    void resetSlots(bool clearTips, bool hideButtons);
     bool playNextTrack();
     void closeForm2();
-    int slotOf(int track) const { return track >= 9 ? 9 : track; }
 
     Seams seams_;
     QString helpFile_;
     QPointer<Form2> form2_;
+    std::unique_ptr<RecentFiles> recent_;
     bool closing_ = false;
     bool paintFitPending_ = false;
-
-    friend class Form2;
 };
 
 } // namespace tavero

@@ -6,15 +6,12 @@
 
 namespace tavero {
 
-// The window's outer size is the client area plus the allowances the fit
-// rule was made for: 120 twips across and 670 down stand for the frame,
-// the title bar and the menu bar. Title bars and menu bars differ from one
+// The outer size goes through the allowances the fit rule was made for
+// rather than the real frame: title bars and menu bars differ from one
 // window manager and style to another, and where they are taller than the
 // allowance the player's own control bar would be cut off; mapping the
 // outer size through the allowances keeps the client area exactly around
 // the player whatever decorates the window.
-static constexpr float kWidthAllowance = 120.0f;
-static constexpr float kHeightAllowance = 670.0f;
 
 float Form1::OuterWidth() const
 {

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "videocd/CdDrive.h"
 #include "videocd/DrivePath.h"
 #include "videocd/Form2.h"
 
@@ -54,22 +55,13 @@ void Form1::Form_Load()
         WMP1->setStartOption(id, true);
 
     // The labels lie on their buttons; a button shows only under the mouse.
-    // A local counter: events run further down, and other handlers loop too.
-    for (int i = 0; i < kSlots; ++i) {
-        Lbl1[i]->move(Cmd1[i]->pos());
-        Lbl1[i]->setText(QString::number(i + 1));
-        Lbl1[i]->setEnabled(false);
-        Cmd1[i]->hide();
-        Cmd1[i]->setEnabled(true);
-    }
-    Lbl1[9]->setText(QStringLiteral("---"));
+    Frame1->setUp();
 
     seams_.events->processEvents();
     FitToPlayer();
     seams_.events->processEvents();
 
-    // The answer does not matter: the disc checks report a missing device.
-    seams_.cdAudio->sendCommand(QStringLiteral("open cdaudio alias cd wait shareable"), nullptr, 0);
+    openCdAudio(*seams_.cdAudio);
 
     FindCDDrive(true);
     LoadTrackList();
@@ -100,7 +92,7 @@ void Form1::Form_QueryUnload()
     if (playState == MediaPlayer::Playing || playState == MediaPlayer::Paused)
         WMP1->Stop();
     seams_.events->processEvents();
-    seams_.cdAudio->sendCommand(QStringLiteral("close all"), nullptr, 0);
+    closeCdAudio(*seams_.cdAudio);
 }
 
 void Form1::Form_Unload()

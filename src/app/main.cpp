@@ -30,7 +30,7 @@ int main(int argc, char **argv)
                      [argv] { tavero::restartOnX11(argv); }, Qt::QueuedConnection);
     auto *form = new tavero::Form1(platform.seams(), player);
     form->setAttribute(Qt::WA_DeleteOnClose);
-    new tavero::DesktopIntegration(form, tavero::DesktopIntegration::sessionBus());
+    new tavero::DesktopIntegration(form->remoteControls(), tavero::DesktopIntegration::sessionBus());
     const tavero::QuitOnSignal quitOnSignal(form, form->mnuExit);
     form->Form_Load();
     form->show();

@@ -1,6 +1,5 @@
 #include "desktop/DesktopIntegration.h"
 
-#include "app/Form1.h"
 #include "desktop/ScreenSaverInhibitor.h"
 #include "mpris_player_adaptor.h"
 #include "mpris_root_adaptor.h"
@@ -31,8 +30,8 @@ QDBusConnection DesktopIntegration::sessionBus()
     return QDBusConnection(QStringLiteral("tavero-no-session-bus"));
 }
 
-DesktopIntegration::DesktopIntegration(Form1 *form, QDBusConnection bus)
-    : QObject(form), form_(form), bus_(std::move(bus)),
+DesktopIntegration::DesktopIntegration(const RemoteControls &controls, QDBusConnection bus)
+    : QObject(controls.window), form_(controls.window), c_(controls), bus_(std::move(bus)),
       screenSaver_(new ScreenSaverInhibitor(bus_, this))
 {
     if (!bus_.isConnected())
@@ -53,11 +52,11 @@ DesktopIntegration::DesktopIntegration(Form1 *form, QDBusConnection bus)
     }
     registered_ = true;
 
-    MediaPlayer *player = form->WMP1;
+    MediaPlayer *player = c_.player;
     connect(player, &MediaPlayer::PlayStateChange, this, &DesktopIntegration::playerChanged);
     connect(player, &MediaPlayer::ReadyStateChange, this, &DesktopIntegration::playerChanged);
-    connect(form->mnuLoop, &QAction::toggled, this, &DesktopIntegration::publishChanges);
-    for (QAction *a : {form->mnuRun, form->mnuPause, form->mnuStop})
+    connect(c_.loop, &QAction::toggled, this, &DesktopIntegration::publishChanges);
+    for (QAction *a : {c_.play, c_.pause, c_.stop})
         connect(a, &QAction::enabledChanged, this, &DesktopIntegration::publishChanges);
     published_ = {};
     publishChanges();
@@ -80,7 +79,7 @@ QString DesktopIntegration::playbackStatus() const
 {
     if (!form_)
         return QStringLiteral("Stopped");
-    switch (form_->WMP1->PlayState()) {
+    switch (c_.player->PlayState()) {
     case MediaPlayer::Playing:
         return QStringLiteral("Playing");
     case MediaPlayer::Paused:
@@ -92,7 +91,7 @@ QString DesktopIntegration::playbackStatus() const
 
 QString DesktopIntegration::loopStatus() const
 {
-    return form_ && form_->mnuLoop->isChecked() ? QStringLiteral("Track") : QStringLiteral("None");
+    return form_ && c_.loop->isChecked() ? QStringLiteral("Track") : QStringLiteral("None");
 }
 
 void DesktopIntegration::setLoopStatus(const QString &status)
@@ -101,8 +100,8 @@ void DesktopIntegration::setLoopStatus(const QString &status)
         return;
     // Play Loop repeats the one medium: "Playlist" asks for the same.
     const bool wanted = status == QLatin1String("Track") || status == QLatin1String("Playlist");
-    if (wanted != form_->mnuLoop->isChecked())
-        form_->mnuLoop->trigger();
+    if (wanted != c_.loop->isChecked())
+        c_.loop->trigger();
 }
 
 QString DesktopIntegration::trackId() const
@@ -115,8 +114,8 @@ QVariantMap DesktopIntegration::metadata() const
     QVariantMap m;
     if (!form_)
         return m;
-    const QString file = form_->WMP1->FileName();
-    if (file.isEmpty() || form_->WMP1->ReadyState() != MediaPlayer::Loaded) {
+    const QString file = c_.player->FileName();
+    if (file.isEmpty() || c_.player->ReadyState() != MediaPlayer::Loaded) {
         m.insert(QStringLiteral("mpris:trackid"),
                  QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
         return m;
@@ -124,7 +123,7 @@ QVariantMap DesktopIntegration::metadata() const
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId())));
     m.insert(QStringLiteral("xesam:title"), QFileInfo(file).fileName());
     m.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
-    const double length = form_->WMP1->Duration();
+    const double length = c_.player->Duration();
     if (length > 0)
         m.insert(QStringLiteral("mpris:length"), qlonglong(length * kMicro));
     return m;
@@ -132,41 +131,41 @@ QVariantMap DesktopIntegration::metadata() const
 
 qlonglong DesktopIntegration::position() const
 {
-    return form_ ? qlonglong(form_->WMP1->CurrentPosition() * kMicro) : 0;
+    return form_ ? qlonglong(c_.player->CurrentPosition() * kMicro) : 0;
 }
 
 bool DesktopIntegration::canPlay() const
 {
-    return form_ && (form_->mnuRun->isEnabled() || form_->WMP1->PlayState() == MediaPlayer::Playing);
+    return form_ && (c_.play->isEnabled() || c_.player->PlayState() == MediaPlayer::Playing);
 }
 
 bool DesktopIntegration::canPause() const
 {
-    return form_ && form_->mnuPause->isEnabled();
+    return form_ && c_.pause->isEnabled();
 }
 
 bool DesktopIntegration::canSeek() const
 {
-    return form_ && form_->WMP1->ReadyState() == MediaPlayer::Loaded && form_->WMP1->Duration() > 0;
+    return form_ && c_.player->ReadyState() == MediaPlayer::Loaded && c_.player->Duration() > 0;
 }
 
 void DesktopIntegration::Play()
 {
-    if (form_ && form_->WMP1->PlayState() != MediaPlayer::Playing)
-        form_->mnuRun->trigger();
+    if (form_ && c_.player->PlayState() != MediaPlayer::Playing)
+        c_.play->trigger();
 }
 
 void DesktopIntegration::Pause()
 {
-    if (form_ && form_->WMP1->PlayState() == MediaPlayer::Playing)
-        form_->mnuPause->trigger();
+    if (form_ && c_.player->PlayState() == MediaPlayer::Playing)
+        c_.pause->trigger();
 }
 
 void DesktopIntegration::PlayPause()
 {
     if (!form_)
         return;
-    if (form_->WMP1->PlayState() == MediaPlayer::Playing)
+    if (c_.player->PlayState() == MediaPlayer::Playing)
         Pause();
     else
         Play();
@@ -175,16 +174,16 @@ void DesktopIntegration::PlayPause()
 void DesktopIntegration::Stop()
 {
     if (form_)
-        form_->mnuStop->trigger();
+        c_.stop->trigger();
 }
 
 void DesktopIntegration::Seek(qlonglong offsetMicroseconds)
 {
     if (!canSeek())
         return;
-    const double target = qBound(0.0, form_->WMP1->CurrentPosition() + double(offsetMicroseconds) / kMicro,
-                                 form_->WMP1->Duration());
-    form_->WMP1->setCurrentPosition(target);
+    const double target = qBound(0.0, c_.player->CurrentPosition() + double(offsetMicroseconds) / kMicro,
+                                 c_.player->Duration());
+    c_.player->setCurrentPosition(target);
     emit Seeked(position());
 }
 
@@ -193,16 +192,16 @@ void DesktopIntegration::SetPosition(const QDBusObjectPath &track, qlonglong pos
     // A position for a track that is no longer the current one is ignored,
     // as MPRIS asks.
     if (!canSeek() || track.path() != trackId() || positionMicroseconds < 0 ||
-        double(positionMicroseconds) / kMicro > form_->WMP1->Duration())
+        double(positionMicroseconds) / kMicro > c_.player->Duration())
         return;
-    form_->WMP1->setCurrentPosition(double(positionMicroseconds) / kMicro);
+    c_.player->setCurrentPosition(double(positionMicroseconds) / kMicro);
     emit Seeked(position());
 }
 
 void DesktopIntegration::Quit()
 {
     if (form_)
-        form_->mnuExit->trigger();
+        c_.exit->trigger();
 }
 
 void DesktopIntegration::Raise()
@@ -219,13 +218,13 @@ void DesktopIntegration::playerChanged()
 {
     if (!form_)
         return;
-    const QString file = form_->WMP1->ReadyState() == MediaPlayer::Loaded ? form_->WMP1->FileName() : QString();
+    const QString file = c_.player->ReadyState() == MediaPlayer::Loaded ? c_.player->FileName() : QString();
     if (file != lastFile_) {
         lastFile_ = file;
         ++trackSerial_;
     }
     publishChanges();
-    screenSaver_->setInhibited(form_->WMP1->PlayState() == MediaPlayer::Playing);
+    screenSaver_->setInhibited(c_.player->PlayState() == MediaPlayer::Playing);
 }
 
 void DesktopIntegration::publishChanges()

@@ -9,6 +9,8 @@
 // from org.mpris.MediaPlayer2*.xml read its properties and call its
 // methods by their D-Bus names.
 
+#include "playback/MediaPlayer.h"
+
 #include <QDBusConnection>
 #include <QDBusObjectPath>
 #include <QObject>
@@ -17,8 +19,15 @@
 
 namespace tavero {
 
-class Form1;
 class ScreenSaverInhibitor;
+
+// What the bus drives: the window, its player and the menu items a user
+// would choose.
+struct RemoteControls {
+    QWidget *window = nullptr;
+    MediaPlayer *player = nullptr;
+    QAction *play = nullptr, *pause = nullptr, *stop = nullptr, *loop = nullptr, *exit = nullptr;
+};
 
 class DesktopIntegration : public QObject {
     Q_OBJECT
@@ -59,7 +68,7 @@ public:
 
     // Becomes a child of the window; does nothing when the bus is not
     // connected.
-    DesktopIntegration(Form1 *form, QDBusConnection bus);
+    DesktopIntegration(const RemoteControls &controls, QDBusConnection bus);
     ~DesktopIntegration() override;
 
     bool isRegistered() const { return registered_; }
@@ -104,7 +113,9 @@ private:
     void publishChanges();
     QString trackId() const;
 
-    QPointer<Form1> form_;
+    // Cleared as the window goes, before the items and the player do.
+    QPointer<QWidget> form_;
+    RemoteControls c_;
     QDBusConnection bus_;
     ScreenSaverInhibitor *screenSaver_ = nullptr;
     QString serviceName_;

@@ -1,4 +1,4 @@
-#include "app/Form1.h"
+#include "files/RecentFiles.h"
 
 #include <QAction>
 
@@ -25,12 +25,11 @@ QString trimBlanks(const QString &text)
     return text.mid(first, last - first);
 }
 
-// The list keeps paths in lower case, but on this system letter case is
-// part of a file's name: "/home/Ann/Film.mpg" is listed as
-// "/home/ann/film.mpg", which does not exist. Find the file the entry
-// stands for: the path as it is when that exists, else each folder and
-// the name matched without regard to case. Returns "" when there is no
-// such ordinary file.
+} // namespace
+
+// "/home/Ann/Film.mpg" is listed as "/home/ann/film.mpg", which does not
+// exist: the path as it is when that exists, else each folder and the name
+// matched without regard to case.
 QString locateFile(FileSystem &files, const QString &path)
 {
     const Lookup exact = files.findFile(path);
@@ -56,18 +55,21 @@ QString locateFile(FileSystem &files, const QString &path)
     return files.findFile(real) == Lookup::Found ? real : QString();
 }
 
-} // namespace
-
-QString Form1::recentCaption(int index) const
+QString RecentFiles::caption(int index) const
 {
-    if (index < 0 || index >= kRecentSlots)
+    if (index < 0 || index >= kSlots)
         return QString();
-    return mnuRecent[index]->data().toString();
+    return items_[index]->data().toString();
 }
 
-void Form1::setRecentCaption(int index, const QString &caption)
+QString RecentFiles::path(int index) const
 {
-    QAction *item = mnuRecent[index];
+    return caption(index).mid(kPrefixLength);
+}
+
+void RecentFiles::setCaption(int index, const QString &caption)
+{
+    QAction *item = items_[index];
     item->setData(caption);
     // The prefix's "&" makes the digit the access key; an "&" in the path
     // is part of the name and has to be shown as it is.
@@ -76,43 +78,30 @@ void Form1::setRecentCaption(int index, const QString &caption)
     item->setText(shown);
 }
 
-void Form1::UpdateRecentFiles(const QString &path)
+void RecentFiles::add(const QString &path)
 {
     const QString entry = trimBlanks(path).toLower();
     if (entry.isEmpty())
         return;
-    for (int i = 0; i < kRecentSlots; ++i) {
-        const QString caption = recentCaption(i);
-        if (!caption.isEmpty() && caption.mid(kPrefixLength) == entry)
+    for (int i = 0; i < kSlots; ++i) {
+        const QString listed = caption(i);
+        if (!listed.isEmpty() && listed.mid(kPrefixLength) == entry)
             return;
     }
-    if (!recentCaption(kRecentSlots - 1).isEmpty()) {
+    if (!caption(kSlots - 1).isEmpty()) {
         // Full: everything moves one slot down and the last entry leaves.
-        for (int i = kRecentSlots - 1; i > 0; --i)
-            setRecentCaption(i, prefixOf(i) + recentCaption(i - 1).mid(kPrefixLength));
-        setRecentCaption(0, prefixOf(0) + entry);
+        for (int i = kSlots - 1; i > 0; --i)
+            setCaption(i, prefixOf(i) + caption(i - 1).mid(kPrefixLength));
+        setCaption(0, prefixOf(0) + entry);
     } else {
         int slot = 0;
-        while (slot < kRecentSlots && !recentCaption(slot).isEmpty())
+        while (slot < kSlots && !caption(slot).isEmpty())
             ++slot;
-        setRecentCaption(slot, prefixOf(slot) + entry);
-        mnuRecent[slot]->setVisible(true);
+        setCaption(slot, prefixOf(slot) + entry);
+        items_[slot]->setVisible(true);
     }
-    if (!mnuD02->isVisible())
-        mnuD02->setVisible(true);
-}
-
-void Form1::mnuRecent_Click(int index)
-{
-    const QString path = recentCaption(index).mid(kPrefixLength);
-    const QString real = path.isEmpty() ? QString() : locateFile(*seams_.files, path);
-    if (!real.isEmpty()) {
-        state.SingleFileMode = true;
-        PlayFile(real);
-    } else {
-        showMessage(QStringLiteral("The file '") + path + QStringLiteral("' could not be found ...!"),
-                    MessageIcon::Error);
-    }
+    if (!separator_->isVisible())
+        separator_->setVisible(true);
 }
 
 } // namespace tavero

@@ -1,5 +1,7 @@
 #include "platform/Disc.h"
 
+#include "platform/TrackFolders.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -50,8 +52,8 @@ bool Disc::read(std::int64_t lsn, int count, unsigned char *out)
 
 int Disc::trackFolder() const
 {
-    for (const char *name : {"MPEGAV", "MPEGSAV", "MPEG2"}) {
-        const int folder = tree_.child(0, QLatin1String(name));
+    for (const QString &name : kTrackFolders) {
+        const int folder = tree_.child(0, name);
         if (folder < 0 || !tree_.entries[std::size_t(folder)].folder)
             continue;
         for (const DiscEntry &e : tree_.entries) {

@@ -1,8 +1,7 @@
-#include "app/Form1.h"
+#include "videocd/CdDrive.h"
 
-#include "videocd/DrivePath.h"
+#include "videocd/FileListBox.h"
 
-#include <QAction>
 #include <QLocale>
 
 namespace tavero {
@@ -28,73 +27,51 @@ std::optional<bool> truthValue(const QString &reply)
 
 } // namespace
 
-void Form1::FindCDDrive(bool reportMissing)
+QString findCdDriveRoot(DriveListBox &drives, DriveQuery &query)
 {
-    Drive1.Refresh();
-    state.CDFolder.clear();
-
-    QString root;
-    bool found = false;
-    for (int i = 0; i < Drive1.ListCount(); ++i) {
-        QString candidate = seams_.drives->driveRoot(Drive1.List(i));
+    drives.Refresh();
+    for (int i = 0; i < drives.ListCount(); ++i) {
+        QString candidate = query.driveRoot(drives.List(i));
         // An entry whose root cannot be made is skipped like a failed query.
         if (candidate.isEmpty())
             continue;
         if (!candidate.endsWith(QLatin1Char('/')))
             candidate += QLatin1Char('/');
-        if (seams_.drives->driveType(candidate) == DriveQuery::kCdRom) {
-            root = candidate;
-            found = true;
-            break;
-        }
+        if (query.driveType(candidate) == DriveQuery::kCdRom)
+            return candidate;
     }
-
-    if (found) {
-        state.CDFolder = joinPath(root, QStringLiteral("Mpegav"));
-        mnuPlayVCD->setEnabled(true);
-        // Drives come and go while the program runs (disc images, external
-        // drives): an item that once read "No CD-Drive found..." gets its
-        // own caption back when a drive turns up.
-        if (mnuPlayVCD->text() == QLatin1String("No CD-Drive found..."))
-            mnuPlayVCD->setText(QStringLiteral("&Play Video CD"));
-        setCDDriveRoot(root);
-    } else if (reportMissing) {
-        mnuPlayVCD->setText(QStringLiteral("No CD-Drive found..."));
-    }
+    return QString();
 }
 
-bool Form1::CheckCDMedia(bool showMessages)
+DiscAnswer askForDisc(CdAudioDevice &device)
 {
     constexpr int kReplyCapacity = 255;
     QString reply(kReplyCapacity, QChar(0));
-    const int result = seams_.cdAudio->sendCommand(QStringLiteral("status cd media present"),
-                                                   &reply, kReplyCapacity);
+    const int result = device.sendCommand(QStringLiteral("status cd media present"), &reply, kReplyCapacity);
     const qsizetype end = reply.indexOf(QChar(0));
     const QString text = end < 0 ? reply : reply.left(end);
 
     if (result == 0) {
+        // The device answered something that is no truth value: a device
+        // failure with its text rather than a guess.
         const std::optional<bool> present = truthValue(text);
-        if (present.has_value()) {
-            if (*present)
-                return true;
-            if (showMessages)
-                showMessage(QStringLiteral("No CD is present in CD-Drive."));
-            return false;
-        }
-        // The device answered something that is no truth value: report it
-        // as a device failure with its text rather than guess.
-        if (showMessages)
-            showMessage(QStringLiteral("Error accessing CD. ") + text);
-        return false;
+        if (!present.has_value())
+            return {DiscAnswer::Failed, text};
+        return {*present ? DiscAnswer::Present : DiscAnswer::Absent, QString()};
     }
-    if (result == CdAudioDevice::kAliasUnknown) {
-        if (showMessages)
-            showMessage(QStringLiteral("CD is already in use by some other application."));
-        return false;
-    }
-    if (showMessages)
-        showMessage(QStringLiteral("Error accessing CD. ") + text);
-    return false;
+    if (result == CdAudioDevice::kAliasUnknown)
+        return {DiscAnswer::InUse, QString()};
+    return {DiscAnswer::Failed, text};
+}
+
+void openCdAudio(CdAudioDevice &device)
+{
+    device.sendCommand(QStringLiteral("open cdaudio alias cd wait shareable"), nullptr, 0);
+}
+
+void closeCdAudio(CdAudioDevice &device)
+{
+    device.sendCommand(QStringLiteral("close all"), nullptr, 0);
 }
 
 } // namespace tavero

@@ -1,6 +1,6 @@
 #include "videocd/Form2.h"
 
-#include "app/Form1.h"
+#include "playback/Twips.h"
 
 #include <QFrame>
 #include <QListWidget>
@@ -24,7 +24,7 @@ long halfTwips(double twips)
 
 } // namespace
 
-Form2::Form2(Form1 *owner) : QDialog(owner), owner_(owner)
+Form2::Form2(QWidget *owner) : QDialog(owner)
 {
     // A small sizable tool window: no minimise or maximise box, no task bar
     // entry.
@@ -109,7 +109,7 @@ void Form2::Form_Resize()
 void Form2::cmdOk_Click()
 {
     const QList<QListWidgetItem *> selected = List1->selectedItems();
-    owner_->setChosenTrack(selected.isEmpty() ? QString() : selected.first()->text());
+    emit trackChosen(selected.isEmpty() ? QString() : selected.first()->text());
     accept();
 }
 

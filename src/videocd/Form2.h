@@ -1,6 +1,6 @@
 #pragma once
 // The more-tracks list window: lists the track files from the tenth on and
-// hands the chosen name back to its opener. Made fresh for each opening;
+// says which one was chosen. Made fresh for each opening;
 // it deletes itself once it has closed.
 
 #include <QDialog>
@@ -11,12 +11,10 @@ class QPushButton;
 
 namespace tavero {
 
-class Form1;
-
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    explicit Form2(Form1 *owner);
+    explicit Form2(QWidget *owner);
 
     // Allowances that stand for the tool window's border and title bar: the
     // window's outer size is its client area plus these (twips).
@@ -44,11 +42,12 @@ public:
     void cmdCancel_Click();
     void List1_DblClick();
 
+signals:
+    // Ok: the name chosen, or "" with none selected.
+    void trackChosen(const QString &name);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
-
-private:
-    Form1 *owner_;
 };
 
 } // namespace tavero

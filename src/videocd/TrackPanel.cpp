@@ -1,10 +1,15 @@
-#include "app/Form1.h"
+#include "videocd/TrackPanel.h"
 
+#include "platform/TrackFolders.h"
+#include "playback/Twips.h"
 #include "videocd/DrivePath.h"
+#include "videocd/FileListBox.h"
 
 namespace tavero {
 
 namespace {
+
+const QString kMoreTracksTip = QStringLiteral(" More tracks list ...");
 
 // Size in megabytes with one decimal, halves rounded up, computed in whole
 // numbers so that neither binary fractions nor the user's locale change
@@ -16,133 +21,137 @@ QString megabytes(qint64 bytes)
     return QString::number(tenths / 10) + QLatin1Char('.') + QString::number(tenths % 10);
 }
 
+QString slotCaption(int index)
+{
+    return index < TrackPanel::kMoreSlot ? QString::number(index + 1) : QStringLiteral("---");
+}
+
 } // namespace
 
-void Form1::LoadTrackList()
+TrackPanel::TrackPanel(QWidget *parent) : QFrame(parent)
 {
-    const bool wasPresent = state.DiscPresent;
-    state.DiscPresent = CheckCDMedia(false);
-    // Found by the look at the drive, not asked for by a command: the
-    // drive says it once.
-    const QString notice = seams_.drives->takeNotice();
-    if (!notice.isEmpty())
-        showMessage(notice);
-    if (wasPresent && !state.DiscPresent)
-        mnuClose_Click();
+    setObjectName(QStringLiteral("Frame1"));
+    setFrameStyle(QFrame::Box | QFrame::Sunken);
+    setGeometry(twips::rect(15, -60, 4305, 430));
+    setToolTip(QStringLiteral(" Play List "));
+    setMouseTracking(true);
 
-    if (!state.DiscPresent) {
-        state.TrackCount = 0;
-        resetSlots(true, true);
-        return;
+    for (int i = 0; i < kSlots; ++i) {
+        auto *button = new TrackButton(this);
+        button->setObjectName(QStringLiteral("Cmd1_%1").arg(i));
+        button->setGeometry(twips::rect(180 + 390 * i, 150, 380, 220));
+        button->setText(slotCaption(i));
+        connect(button, &TrackButton::mouseDown, this,
+                [this, i](int b, int s, float x, float y) { emit slotPressed(i, b, s, x, y); });
+        buttons[i] = button;
+
+        auto *label = new TrackLabel(this);
+        label->setObjectName(QStringLiteral("Lbl1_%1").arg(i));
+        label->setGeometry(twips::rect(180 + 390 * i, 150, 375, 225));
+        labels[i] = label;
     }
+    // Under the mouse the button covers its label.
+    for (TrackButton *b : buttons)
+        b->raise();
+}
 
-    QString root = CDDriveRoot();
-    if (root.isEmpty())
-        return;
-
-    QString subfolder;
-    ProbeResult probe = probeTrackFolder(root, &subfolder);
-    if (probe.status == Lookup::Error) {
-        // The drive could not be read: nothing on the panel can be trusted.
-        state.TrackCount = 0;
-        resetSlots(false, false);
-        if (WMP1->ReadyState() != MediaPlayer::NothingLoaded)
-            mnuClose_Click();
-        return;
-    }
-    if (probe.status != Lookup::Found) {
-        // No track folder: list the files at the top of the disc.
-        probe = seams_.files->probe(joinPath(root, QString()));
-        if (root.endsWith(QLatin1Char('/'))) {
-            root.chop(1);
-            setCDDriveRoot(root);
-        }
-        subfolder.clear();
-    }
-    if (probe.status != Lookup::Found)
-        return;
-
-    listTrackFolder(QStringLiteral("*.dat;*.mpg;*.mpeg"), joinPath(root, subfolder));
-
-    const int count = File1.ListCount();
-    if (state.TrackCount == count)
-        return;
-
-    state.TrackCount = std::int16_t(qMin(count, 32767));
-    resetSlots(true, false);
-    if (count == 0)
-        return;
-
-    const int trackSlots = count <= kSlots ? count : kSlots - 1;
-    for (int i = 0; i < trackSlots; ++i) {
-        const QString name = File1.List(i);
-        Lbl1[i]->setEnabled(true);
-        Cmd1[i]->setBackColor(kColorYellow);
-        Lbl1[i]->setBackColor(kColorYellow);
-        QString tip = QLatin1Char(' ') + name + QLatin1Char(' ');
-        if (const std::optional<qint64> size = seams_.files->fileSize(joinPath(state.TrackFolder, name)))
-            tip += QStringLiteral(" : ") + megabytes(*size) + QStringLiteral(" MB ");
-        Cmd1[i]->setToolTip(tip);
-        Lbl1[i]->setToolTip(Cmd1[i]->toolTip());
-    }
-    if (count > kSlots) {
-        Lbl1[9]->setEnabled(true);
-        Cmd1[9]->setBackColor(kColorYellow);
-        Lbl1[9]->setBackColor(kColorYellow);
-        Cmd1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
-        Lbl1[9]->setToolTip(QStringLiteral(" More tracks list ..."));
+void TrackPanel::setUp()
+{
+    for (int i = 0; i < kSlots; ++i) {
+        labels[i]->move(buttons[i]->pos());
+        labels[i]->setText(slotCaption(i));
+        labels[i]->setEnabled(false);
+        buttons[i]->hide();
+        buttons[i]->setEnabled(true);
     }
 }
 
-// A Video CD keeps its tracks in MPEGAV (or MPEGSAV), a Super Video CD in
-// MPEG2. Only the first look can tell that the drive cannot be read; a
-// later one that fails counts as finding nothing.
-ProbeResult Form1::probeTrackFolder(const QString &root, QString *subfolder)
+void TrackPanel::reset(bool clearTips, bool hideButtons)
 {
-    *subfolder = QStringLiteral("Mpegav");
-    const ProbeResult first = seams_.files->probe(joinPath(root, *subfolder));
+    for (int i = 0; i < kSlots; ++i) {
+        labels[i]->setEnabled(false);
+        buttons[i]->setBackColor(kColorButtonFace);
+        labels[i]->setBackColor(kColorButtonFace);
+        if (clearTips) {
+            buttons[i]->setToolTip(QString());
+            labels[i]->setToolTip(QString());
+        }
+        if (hideButtons)
+            buttons[i]->hide();
+    }
+}
+
+void TrackPanel::showTracks(const FileListBox &list, FileSystem &files, const QString &folder)
+{
+    const int count = list.ListCount();
+    const int trackSlots = count <= kSlots ? count : kMoreSlot;
+    for (int i = 0; i < trackSlots; ++i) {
+        const QString name = list.List(i);
+        labels[i]->setEnabled(true);
+        buttons[i]->setBackColor(kColorYellow);
+        labels[i]->setBackColor(kColorYellow);
+        QString tip = QLatin1Char(' ') + name + QLatin1Char(' ');
+        if (const std::optional<qint64> size = files.fileSize(joinPath(folder, name)))
+            tip += QStringLiteral(" : ") + megabytes(*size) + QStringLiteral(" MB ");
+        buttons[i]->setToolTip(tip);
+        labels[i]->setToolTip(buttons[i]->toolTip());
+    }
+    if (count > kSlots) {
+        labels[kMoreSlot]->setEnabled(true);
+        buttons[kMoreSlot]->setBackColor(kColorYellow);
+        labels[kMoreSlot]->setBackColor(kColorYellow);
+        buttons[kMoreSlot]->setToolTip(kMoreTracksTip);
+        labels[kMoreSlot]->setToolTip(kMoreTracksTip);
+    }
+}
+
+void TrackPanel::hover(int index)
+{
+    if (index < 0 || index >= kSlots)
+        return;
+    for (int i = 0; i < kSlots; ++i) {
+        if (i != index && !buttons[i]->isHidden())
+            buttons[i]->hide();
+    }
+    // The playing track's slot keeps its marked label on show.
+    if (labels[index]->isEnabled() && labels[index]->BorderStyle() == 0)
+        buttons[index]->show();
+}
+
+void TrackPanel::hideButtons()
+{
+    for (TrackButton *button : buttons) {
+        if (!button->isHidden())
+            button->hide();
+    }
+}
+
+void TrackPanel::mark(int index)
+{
+    buttons[index]->hide();
+    for (TrackLabel *label : labels)
+        label->setBorderStyle(0);
+    labels[index]->setBorderStyle(1);
+}
+
+// A Video CD keeps its tracks in MPEGAV (or MPEGSAV), a Super Video CD in
+// MPEG2.
+ProbeResult probeTrackFolder(FileSystem &files, const QString &root, QString *subfolder)
+{
+    *subfolder = kTrackFolders[0];
+    const ProbeResult first = files.probe(joinPath(root, *subfolder));
     if (first.status != Lookup::NotFound)
         return first;
     ProbeResult later;
-    for (const QString &name : {QStringLiteral("Mpegsav"), QStringLiteral("Mpeg2")}) {
-        *subfolder = name;
-        later = seams_.files->probe(joinPath(root, name));
+    for (std::size_t i = 1; i < kTrackFolders.size(); ++i) {
+        *subfolder = kTrackFolders[i];
+        later = files.probe(joinPath(root, *subfolder));
         if (later.status == Lookup::Found)
             break;
     }
     if (later.status == Lookup::Error)
         later.status = Lookup::NotFound;
     return later;
-}
-
-// Every slot off and in the button face. A rescan clears the tips too; a
-// drive that cannot be read leaves them as they were; a disc taken out also
-// hides the buttons.
-void Form1::resetSlots(bool clearTips, bool hideButtons)
-{
-    for (int i = 0; i < kSlots; ++i) {
-        Lbl1[i]->setEnabled(false);
-        Cmd1[i]->setBackColor(kColorButtonFace);
-        Lbl1[i]->setBackColor(kColorButtonFace);
-        if (clearTips) {
-            Cmd1[i]->setToolTip(QString());
-            Lbl1[i]->setToolTip(QString());
-        }
-        if (hideButtons)
-            Cmd1[i]->hide();
-    }
-}
-
-// Points the track list at a folder: TrackFolder takes the folder's name as
-// the disc spells it, without a trailing "/".
-void Form1::listTrackFolder(const QString &pattern, const QString &folder)
-{
-    File1.setPattern(pattern);
-    File1.setPath(folder);
-    File1.Refresh();
-    state.TrackFolder = File1.Path();
-    if (state.TrackFolder.endsWith(QLatin1Char('/')))
-        state.TrackFolder.chop(1);
 }
 
 } // namespace tavero

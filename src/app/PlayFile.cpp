@@ -57,8 +57,8 @@ void Form1::PlayFile(const QString &fileName)
             if (track.toLower() != wanted)
                 continue;
             if (state.CurrentTrack != k && state.CurrentTrack >= 0)
-                Lbl1[slotOf(state.CurrentTrack)]->setBorderStyle(0);
-            const int slot = slotOf(k);
+                Lbl1[TrackPanel::slotOf(state.CurrentTrack)]->setBorderStyle(0);
+            const int slot = TrackPanel::slotOf(k);
             Lbl1[slot]->setBorderStyle(1);
             Cmd1[slot]->hide();
             state.CurrentTrack = std::int16_t(qMin(k, 0x7fff));

@@ -1,5 +1,9 @@
+// Play Video CD, and the track slots: pressing one, hovering over them,
+// the more-tracks list.
+
 #include "app/Form1.h"
 
+#include "platform/TrackFolders.h"
 #include "videocd/DrivePath.h"
 #include "videocd/Form2.h"
 
@@ -25,7 +29,7 @@ void Form1::mnuPlayVCD_Click()
         return;
 
     QString subfolder;
-    const ProbeResult probe = probeTrackFolder(root, &subfolder);
+    const ProbeResult probe = probeTrackFolder(*seams_.files, root, &subfolder);
     if (probe.status == Lookup::Error) {
         showMessage(QStringLiteral("Error : ") + probe.error);
         return;
@@ -39,7 +43,7 @@ void Form1::mnuPlayVCD_Click()
 
     // Only real Video CD tracks here (a Super Video CD's are .mpg); the
     // panel's scan also lists MPEG files.
-    const bool superVideoCd = subfolder == QLatin1String("Mpeg2");
+    const bool superVideoCd = subfolder == kSuperVideoCdFolder;
     listTrackFolder(superVideoCd ? QStringLiteral("*.mpg") : QStringLiteral("*.dat"), joinPath(root, subfolder));
 
     const int count = File1.ListCount();
@@ -57,14 +61,11 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
 {
     if (index < 0 || index >= kSlots)
         return;
-    Cmd1[index]->hide();
-    for (int i = 0; i < kSlots; ++i)
-        Lbl1[i]->setBorderStyle(0);
-    Lbl1[index]->setBorderStyle(1);
+    Frame1->mark(index);
     state.SingleFileMode = false;
     seams_.events->processEvents();
 
-    if (index < 9) {
+    if (index < TrackPanel::kMoreSlot) {
         PlayFile(joinPath(state.TrackFolder, File1.List(index)));
         return;
     }
@@ -77,8 +78,9 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
     // reused: each opening starts from the window's first state.
     closeForm2();
     form2_ = new Form2(this);
+    connect(form2_, &Form2::trackChosen, this, [this](const QString &name) { state.ChosenTrack = name; });
     form2_->List1->clear();
-    for (int i = 9; i < File1.ListCount(); ++i)
+    for (int i = TrackPanel::kMoreSlot; i < File1.ListCount(); ++i)
         form2_->List1->addItem(File1.List(i));
     form2_->setWindowTitle(QStringLiteral("More Tracks Found : ") +
                            QString::number(form2_->List1->count()) + QLatin1Char(' '));
@@ -91,23 +93,12 @@ void Form1::Cmd1_MouseDown(int index, int, int, float, float)
 
 void Form1::Lbl1_MouseMove(int index)
 {
-    if (index < 0 || index >= kSlots)
-        return;
-    for (int i = 0; i < kSlots; ++i) {
-        if (i != index && !Cmd1[i]->isHidden())
-            Cmd1[i]->hide();
-    }
-    // The playing track's slot keeps its marked label on show.
-    if (Lbl1[index]->isEnabled() && Lbl1[index]->BorderStyle() == 0)
-        Cmd1[index]->show();
+    Frame1->hover(index);
 }
 
 void Form1::Frame1_MouseMove()
 {
-    for (int i = 0; i < kSlots; ++i) {
-        if (!Cmd1[i]->isHidden())
-            Cmd1[i]->hide();
-    }
+    Frame1->hideButtons();
 }
 
 void Form1::Form_MouseMove()

@@ -23,17 +23,14 @@ void Form1::WMP1_EndOfStream(int)
 
 void Form1::WMP1_MouseMove(int, int, float, float)
 {
-    for (TrackButton *button : Cmd1) {
-        if (!button->isHidden())
-            button->hide();
-    }
+    Frame1->hideButtons();
     FitToPlayer();
 }
 
 void Form1::WMP1_PlayStateChange(int oldState, int newState)
 {
     // Tracks from the tenth on share the last slot.
-    TrackLabel *marked = state.CurrentTrack >= 0 ? Lbl1[slotOf(state.CurrentTrack)] : nullptr;
+    TrackLabel *marked = state.CurrentTrack >= 0 ? Lbl1[TrackPanel::slotOf(state.CurrentTrack)] : nullptr;
 
     switch (newState) {
     case MediaPlayer::Playing:
@@ -137,7 +134,7 @@ void Form1::WMP1_ReadyStateChange(int readyState)
     } else {
         setWindowTitle(kIdleCaption);
         if (state.CurrentTrack >= 0)
-            Lbl1[slotOf(state.CurrentTrack)]->setBorderStyle(0);
+            Lbl1[TrackPanel::slotOf(state.CurrentTrack)]->setBorderStyle(0);
     }
     FitToPlayer();
 }
