@@ -6,7 +6,6 @@
 #include "playback/MpvPlayer.h"
 
 #include <QApplication>
-#include <clocale>
 
 int main(int argc, char **argv)
 {
@@ -19,9 +18,9 @@ int main(int argc, char **argv)
     // No display name: on X11 Qt would append it to every window title,
     // and the caption is the program's own ("Tavero : " and the file).
     QApplication::setDesktopFileName(QStringLiteral("org.tavero.Player"));
-    // libmpv refuses to work unless numbers are formatted the C way, and
-    // QApplication has just set the locale from the environment.
-    std::setlocale(LC_NUMERIC, "C");
+    // The player sets numbers to be formatted the C way, which libmpv
+    // needs, when it is made: after QApplication has set the locale from
+    // the environment.
 
     tavero::LinuxPlatform platform(arguments);
     auto *player = new tavero::MpvPlayer;

@@ -16,20 +16,17 @@ constexpr auto kGiveUpTime = std::chrono::seconds(15);
 
 } // namespace
 
-std::shared_ptr<Disc> Disc::open(const QString &path, QString *error, bool *notAnImage)
+std::shared_ptr<Disc> Disc::open(const QString &path, QString *error, OpenFailure *why)
 {
-    std::unique_ptr<SectorSource> source = openSectorSource(path, error, notAnImage);
+    std::unique_ptr<SectorSource> source = openSectorSource(path, error, why);
     if (!source)
         return nullptr;
-    auto disc = open(std::move(source), error);
     // A file with no file system at all is no disc image; one whose file
     // system is damaged is a damaged image.
-    if (!disc && notAnImage && error->startsWith(QLatin1String("it holds no ISO")))
-        *notAnImage = true;
-    return disc;
+    return open(std::move(source), error, why);
 }
 
-std::shared_ptr<Disc> Disc::open(std::unique_ptr<SectorSource> source, QString *error)
+std::shared_ptr<Disc> Disc::open(std::unique_ptr<SectorSource> source, QString *error, OpenFailure *why)
 {
     std::shared_ptr<Disc> disc(new Disc(std::move(source)));
     unsigned char sector[kSectorBytes];
@@ -39,7 +36,7 @@ std::shared_ptr<Disc> Disc::open(std::unique_ptr<SectorSource> source, QString *
         std::memcpy(out, sector + kSubheaderBytes, kForm1Bytes);
         return true;
     };
-    if (!readIsoTree(block, disc->source_->sectorCount(), &disc->tree_, error))
+    if (!readIsoTree(block, disc->source_->sectorCount(), &disc->tree_, error, why))
         return nullptr;
     return disc;
 }

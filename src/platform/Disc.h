@@ -15,10 +15,11 @@ namespace tavero {
 
 class Disc : public std::enable_shared_from_this<Disc> {
 public:
-    // Opens a drive or an image and reads its directory. `notAnImage` is
-    // set for a file that holds no disc at all.
-    static std::shared_ptr<Disc> open(const QString &path, QString *error, bool *notAnImage = nullptr);
-    static std::shared_ptr<Disc> open(std::unique_ptr<SectorSource> source, QString *error);
+    // Opens a drive or an image and reads its directory; a failure says why
+    // in `error` for the user, and in `why`, when asked, for the caller.
+    static std::shared_ptr<Disc> open(const QString &path, QString *error, OpenFailure *why = nullptr);
+    static std::shared_ptr<Disc> open(std::unique_ptr<SectorSource> source, QString *error,
+                                      OpenFailure *why = nullptr);
 
     const DiscTree &tree() const { return tree_; }
     QString label() const { return tree_.volumeId; }

@@ -33,15 +33,6 @@ void removeTree(const QString &folder)
     ::nftw(native(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-bool makePrivateFolder(const QString &path)
-{
-    const QByteArray p = native(path);
-    struct stat st {};
-    if (::mkdir(p.constData(), 0700) != 0 && errno != EEXIST)
-        return false;
-    return ::lstat(p.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
-}
-
 std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, int entry)
 {
     auto track = std::make_shared<DiscTrack>();
@@ -79,7 +70,7 @@ void DiscFolders::removeLeftovers()
 QString DiscFolders::lay(const std::shared_ptr<Disc> &disc, const QString &key)
 {
     const QString mine = base_ + QLatin1Char('/') + QString::number(::getpid());
-    if (!disc || !makePrivateFolder(base_) || !makePrivateFolder(mine))
+    if (!disc || !makePrivateFolder(native(base_)) || !makePrivateFolder(native(mine)))
         return QString();
     QString folder;
     do {

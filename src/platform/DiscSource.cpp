@@ -77,7 +77,7 @@ private:
 
 // Finds how a raw image lays out its sectors by looking for the first
 // volume descriptor ("CD001") where each layout would put it.
-bool readRawImage(const QString &path, ImageLayout *layout, QString *error, bool *notAnImage)
+bool readRawImage(const QString &path, ImageLayout *layout, QString *error, OpenFailure *failure)
 {
     DataFile file;
     QString why;
@@ -102,8 +102,8 @@ bool readRawImage(const QString &path, ImageLayout *layout, QString *error, bool
             return true;
         }
     }
-    if (notAnImage)
-        *notAnImage = true;
+    if (failure)
+        *failure = OpenFailure::NotAnImage;
     *error = QStringLiteral("it holds no disc file system");
     return false;
 }
@@ -132,11 +132,11 @@ bool isDiscImageName(const QString &path)
     return false;
 }
 
-std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, bool *notAnImage)
+std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, OpenFailure *why)
 {
     const QString noData = QStringLiteral("its first track holds no data (an audio CD?)");
-    if (notAnImage)
-        *notAnImage = false;
+    if (why)
+        *why = OpenFailure::Other;
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         *error = QStringLiteral("there is no such file");
@@ -147,7 +147,10 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         // drive the user may not read) is worth a message of its own.
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            *error = errno == EACCES ? kPermissionDenied : QString::fromLocal8Bit(std::strerror(errno));
+            const bool refused = errno == EACCES;
+            *error = refused ? QStringLiteral("permission denied") : QString::fromLocal8Bit(std::strerror(errno));
+            if (refused && why)
+                *why = OpenFailure::PermissionDenied;
             return nullptr;
         }
         ::close(fd);
@@ -178,7 +181,7 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
                       : ext == QLatin1String("nrg") ? readNeroImage(path, &layout, error)
                       : ext == QLatin1String("ccd") ? readBeside(path, ".img", &layout, error)
                       : ext == QLatin1String("mds") ? readBeside(path, ".mdf", &layout, error)
-                                                    : readRawImage(path, &layout, error, notAnImage);
+                                                    : readRawImage(path, &layout, error, why);
     if (!read)
         return nullptr;
     if (layout.firstTrackAudio) {

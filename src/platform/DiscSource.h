@@ -30,8 +30,15 @@ public:
     virtual std::int64_t sectorCount() const = 0;
 };
 
-// Why a drive could not be opened when the user may not read it.
-inline const QString kPermissionDenied = QStringLiteral("permission denied");
+// Why a disc could not be opened, where a caller acts on the reason; the
+// text that goes with it is for the user.
+enum class OpenFailure {
+    Other,
+    // A file that holds no file system at all, to be tried as a media file.
+    NotAnImage,
+    // A drive the user may not read.
+    PermissionDenied,
+};
 
 // The names that may hold a disc image: .cue, .nrg, .toc, .bin, and the
 // raw images of CloneCD (.img, .ccd) and Alcohol (.mdf, .mds).
@@ -41,8 +48,7 @@ bool isDiscImageName(const QString &path);
 // files, a Nero image, a cdrdao .toc, a CloneCD or Alcohol descriptor with
 // its image, or a file of raw 2352-, 2336- or 2048-byte sectors. Drives
 // are read through libcdio, images by the readers of ImageFiles.h. Fails with a reason a user can read ("the cue sheet
-// names "a.bin", which cannot be found"); a file that holds no file system
-// fails with `notAnImage` set, so it can be tried as a media file instead.
-std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, bool *notAnImage = nullptr);
+// names "a.bin", which cannot be found") and, when asked, why.
+std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, OpenFailure *why = nullptr);
 
 } // namespace tavero

@@ -92,7 +92,8 @@ int DiscTree::find(const QString &relative) const
     return at;
 }
 
-bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tree, QString *error)
+bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tree, QString *error,
+                 OpenFailure *why)
 {
     tree->entries.clear();
     unsigned char block[kBlock];
@@ -107,6 +108,8 @@ bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tr
         found = block[0] == 1;
     }
     if (!found) {
+        if (why)
+            *why = OpenFailure::NotAnImage;
         *error = QStringLiteral("it holds no ISO 9660 file system");
         return false;
     }

@@ -9,6 +9,8 @@
 // memory or time. It reads primary names only (no Joliet, no Rock Ridge):
 // what a Video CD player needs.
 
+#include "platform/DiscSource.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -42,7 +44,10 @@ struct DiscTree {
 // Reads the 2048 data bytes of the Form 1 sector `lsn`.
 using BlockReader = std::function<bool(std::int64_t lsn, unsigned char *block)>;
 
-// `sectorCount` (or -1) bounds where the directory may lie.
-bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tree, QString *error);
+// `sectorCount` (or -1) bounds where the directory may lie. Sectors that
+// hold no ISO 9660 file system at all fail as NotAnImage, when asked; a
+// damaged one fails as Other.
+bool readIsoTree(const BlockReader &read, std::int64_t sectorCount, DiscTree *tree, QString *error,
+                 OpenFailure *why = nullptr);
 
 } // namespace tavero

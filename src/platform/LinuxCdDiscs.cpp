@@ -44,7 +44,7 @@ struct LinuxCdDrives::PendingRead {
     std::mutex mutex;
     bool done = false;
     std::shared_ptr<Disc> disc;
-    QString error;
+    OpenFailure failure = OpenFailure::Other;
 };
 
 DiscFolders *LinuxCdDrives::folders()
@@ -63,11 +63,11 @@ DiscImages::Result LinuxCdDrives::insertImage(const QString &path)
 {
     using Outcome = DiscImages::Outcome;
     QString why;
-    bool notAnImage = false;
-    std::shared_ptr<Disc> disc = Disc::open(path, &why, &notAnImage);
+    OpenFailure failure = OpenFailure::Other;
+    std::shared_ptr<Disc> disc = Disc::open(path, &why, &failure);
     if (!disc)
-        return notAnImage ? DiscImages::Result{Outcome::NotAnImage, {}}
-                          : DiscImages::Result{Outcome::Failed, cannotOpen(path, why)};
+        return failure == OpenFailure::NotAnImage ? DiscImages::Result{Outcome::NotAnImage, {}}
+                                                  : DiscImages::Result{Outcome::Failed, cannotOpen(path, why)};
     if (disc->trackFolder() < 0)
         return {Outcome::NoVideoCd, {}};
     if (!disc->firstTrackReadable())
@@ -144,10 +144,11 @@ bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, in
     pending_.insert(name, pending);
     std::thread([pending, device = d->device] {
         QString error;
-        std::shared_ptr<Disc> disc = Disc::open(device, &error);
+        OpenFailure failure = OpenFailure::Other;
+        std::shared_ptr<Disc> disc = Disc::open(device, &error, &failure);
         const std::lock_guard<std::mutex> lock(pending->mutex);
         pending->disc = std::move(disc);
-        pending->error = error;
+        pending->failure = failure;
         pending->done = true;
     }).detach();
     return swapped;
@@ -157,7 +158,7 @@ void LinuxCdDrives::takeFinishedReads()
 {
     for (auto it = pending_.begin(); it != pending_.end();) {
         std::shared_ptr<Disc> disc;
-        QString error;
+        OpenFailure failure = OpenFailure::Other;
         {
             const std::lock_guard<std::mutex> lock(it.value()->mutex);
             if (!it.value()->done) {
@@ -165,10 +166,10 @@ void LinuxCdDrives::takeFinishedReads()
                 continue;
             }
             disc = it.value()->disc;
-            error = it.value()->error;
+            failure = it.value()->failure;
         }
         // Refused: read again at the next look, which may be allowed then.
-        if (error == kPermissionDenied) {
+        if (failure == OpenFailure::PermissionDenied) {
             tellRefused(it.key());
             it = pending_.erase(it);
             continue;

@@ -107,23 +107,16 @@ QByteArray readLink(const QByteArray &path)
     return buf;
 }
 
-// A folder that only we can write into: ours, a real folder, not a link,
-// closed to others.
-bool isPrivateFolder(const QByteArray &path)
-{
-    struct stat st {};
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
-           && (st.st_mode & 077) == 0;
-}
+} // namespace
 
 bool makePrivateFolder(const QByteArray &path)
 {
     if (::mkdir(path.constData(), 0700) == 0)
         return true;
-    return errno == EEXIST && isPrivateFolder(path);
+    struct stat st {};
+    return errno == EEXIST && ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+           && (st.st_mode & 077) == 0;
 }
-
-} // namespace
 
 QString unescapeMountField(const QByteArray &field)
 {

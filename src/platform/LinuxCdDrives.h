@@ -60,6 +60,9 @@ QList<MountRecord> parseMountInfo(const QByteArray &text);
 // Undoes the kernel's octal escapes (\040 blank, \011 tab, \012 newline,
 // \134 backslash).
 QString unescapeMountField(const QByteArray &field);
+// Makes a folder that only we can write into, or finds it made: ours, a
+// real folder, not a link, closed to others.
+bool makePrivateFolder(const QByteArray &path);
 
 struct CdDrive {
     QString name;         // "sr0", "image0"

@@ -81,7 +81,8 @@ QString mpvEndText(MpvClient::EndReason reason, int error)
 
 MpvClient::MpvClient(bool headless, QObject *parent) : QObject(parent)
 {
-    // libmpv refuses to start unless numbers are formatted the C way.
+    // libmpv refuses to start unless numbers are formatted the C way; the
+    // only place the program sets it, after Qt has set the locale.
     std::setlocale(LC_NUMERIC, "C");
     mpv_ = mpv_create();
     if (!mpv_)
