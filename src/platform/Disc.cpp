@@ -61,20 +61,25 @@ int Disc::trackFolder() const
     return -1;
 }
 
+std::vector<DiscEntry> Disc::trackFiles() const
+{
+    std::vector<DiscEntry> files;
+    const int folder = trackFolder();
+    for (const DiscEntry &e : tree_.entries)
+        if (folder >= 0 && e.parent == folder && !e.folder)
+            files.push_back(e);
+    return files;
+}
+
 bool Disc::firstTrackReadable()
 {
-    const int folder = trackFolder();
-    int first = -1;
-    for (std::size_t i = 0; i < tree_.entries.size() && first < 0; ++i) {
-        const DiscEntry &e = tree_.entries[i];
-        if (folder >= 0 && e.parent == folder && !e.folder && e.size > 0)
-            first = int(i);
-    }
-    if (first < 0)
+    const std::vector<DiscEntry> files = trackFiles();
+    const auto first = std::find_if(files.begin(), files.end(), [](const DiscEntry &e) { return e.size > 0; });
+    if (first == files.end())
         return false;
     auto track = std::make_shared<DiscTrack>();
     track->disc = shared_from_this();
-    track->entry = tree_.entries[std::size_t(first)];
+    track->entry = *first;
     DiscTrackReader reader(track);
     std::vector<char> data(std::size_t(kPackSearchSectors) * kForm2Bytes);
     const std::int64_t got = reader.read(data.data(), data.size());

@@ -27,6 +27,8 @@ public:
     // else a Super Video CD's "MPEG2") when it holds a file; -1 when there
     // is none.
     int trackFolder() const;
+    // The files in that folder, in the directory's order.
+    std::vector<DiscEntry> trackFiles() const;
     // Whether the first track starts like an MPEG stream within its first
     // sectors. A cdrdao table of contents whose data files lie elsewhere
     // opens fine and reads nothing but zeros.

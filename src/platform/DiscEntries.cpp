@@ -29,11 +29,7 @@ int bcd(unsigned char b)
 // the table is the (n-1)th of them.
 std::vector<DiscEntry> trackFiles(const Disc &disc)
 {
-    std::vector<DiscEntry> files;
-    const int folder = disc.trackFolder();
-    for (const DiscEntry &e : disc.tree().entries)
-        if (folder >= 0 && e.parent == folder && !e.folder)
-            files.push_back(e);
+    std::vector<DiscEntry> files = disc.trackFiles();
     std::stable_sort(files.begin(), files.end(), [](const DiscEntry &a, const DiscEntry &b) { return a.lsn < b.lsn; });
     return files;
 }

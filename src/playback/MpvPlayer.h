@@ -200,6 +200,9 @@ private:
     void unloadQuietly();
     void releaseStart();
     void giveChapters();
+    // One chapter (a track with only its start) leaves nothing to go to:
+    // fewer than two are neither given to mpv nor shown.
+    static bool enoughChapters(std::size_t count) { return count >= 2; }
     void onChapters(const QList<double> &times);
 
     // MpvPlayerView.cpp

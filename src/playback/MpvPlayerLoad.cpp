@@ -306,7 +306,7 @@ void MpvPlayer::giveChapters()
         return;
     // mpv forgets them when it loads the track again (Play after its end).
     if (timedTrack_ == track_) {
-        if (trackTimes_.size() > 1)
+        if (enoughChapters(trackTimes_.size()))
             client_->setChapters(trackTimes_);
         return;
     }
@@ -316,7 +316,7 @@ void MpvPlayer::giveChapters()
         watch->deleteLater();
         timedTrack_ = track;
         trackTimes_ = watch->result();
-        if (gen == generation_ && track == track_ && trackTimes_.size() > 1)
+        if (gen == generation_ && track == track_ && enoughChapters(trackTimes_.size()))
             client_->setChapters(trackTimes_);
     });
     watch->setFuture(QtConcurrent::run([track = track_] { return entryTimes(track); }));
@@ -324,7 +324,7 @@ void MpvPlayer::giveChapters()
 
 void MpvPlayer::onChapters(const QList<double> &times)
 {
-    chapters_ = times.size() > 1 && readyState_ != NothingLoaded ? times : QList<double>();
+    chapters_ = enoughChapters(std::size_t(times.size())) && readyState_ != NothingLoaded ? times : QList<double>();
     controlBar_->showChapters(chapters_);
 }
 

@@ -196,8 +196,8 @@ struct FormRig {
     // Outer size = the component's area plus the frame allowances.
     bool fitsPlayer() const
     {
-        return form->OuterWidth() == component->Left() + component->Width() + 120 &&
-               form->OuterHeight() == component->Top() + component->Height() + 670;
+        return form->OuterWidth() == component->Left() + component->Width() + Form1::kWidthAllowance &&
+               form->OuterHeight() == component->Top() + component->Height() + Form1::kHeightAllowance;
     }
 };
 
