@@ -40,9 +40,9 @@
 // The state record is private to the window and its handlers; tests drive
 // the window and read what it shows.
 
+#include "files/RecentFiles.h"
 #include "platform/Platform.h"
 #include "playback/MediaPlayer.h"
-#include "files/RecentFiles.h"
 #include "videocd/FileListBox.h"
 #include "videocd/TrackPanel.h"
 
