@@ -382,28 +382,25 @@ private slots:
         const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 28);
         QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
         const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
-        const qint64 second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;
-        const QList<double> none;
-        const struct { const char *row; qint64 sector; int at; QByteArray bytes; QList<double> times; } rows[] = {
-            {"as made", 151, 0, "", {0, 4, 8}},
-            {"two counted", 151, 10, QByteArray("\0\2", 2), {0, 4}},
-            {"count 0", 151, 10, QByteArray("\0\0", 2), none},
-            {"count 9999", 151, 10, "\x27\x0F", none},
-            {"count 501", 151, 10, "\x01\xF5", none},
-            {"tag of a super video cd", 151, 0, "ENTRYSVD", {0, 4, 8}},   // as it should be; vcdimager's are like ours
-            {"tag of another table", 151, 0, "TRACKSVD", none},
-            {"track of the file system", 151, 16, "\x01", none},
-            {"track past the last", 151, 16, "\x03", none},
-            {"not bcd", 151, 18, "\x1A", none},
-            {"frame 75", 151, 19, "\x75", none},
-            {"before the track", 151, 17, QByteArray("\0\5\0", 3), none},
-            {"past the track", 151, 17, QByteArray("\x79\0\0", 3), none},
-            {"out of order", 151, 20, table.mid(24, 4) + table.mid(20, 4), none},
-            {"no pack at the entry", second, 0, "ZZZZ", none},
-        };
-        for (const auto &r : rows)
-            QTest::newRow(r.row) << "chapters" << r.sector << r.at << r.bytes << r.times;
-        QTest::newRow("super video cd") << "svcd chapters" << qint64(151) << 0 << QByteArray() << QList<double>{0, 4, 8};
+        const qint64 entries = 151, second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;   // the table; the second entry
+        const QList<double> all{0, 4, 8}, none;
+        QTest::newRow("as made") << "chapters" << entries << 0 << QByteArray() << all;
+        QTest::newRow("two counted") << "chapters" << entries << 10 << QByteArray("\0\2", 2) << QList<double>{0, 4};
+        QTest::newRow("count 0") << "chapters" << entries << 10 << QByteArray("\0\0", 2) << none;
+        QTest::newRow("count 9999") << "chapters" << entries << 10 << QByteArray("\x27\x0F") << none;
+        QTest::newRow("count 501") << "chapters" << entries << 10 << QByteArray("\x01\xF5") << none;
+        // As it should be; vcdimager's are like ours.
+        QTest::newRow("tag of a super video cd") << "chapters" << entries << 0 << QByteArray("ENTRYSVD") << all;
+        QTest::newRow("tag of another table") << "chapters" << entries << 0 << QByteArray("TRACKSVD") << none;
+        QTest::newRow("track of the file system") << "chapters" << entries << 16 << QByteArray("\x01") << none;
+        QTest::newRow("track past the last") << "chapters" << entries << 16 << QByteArray("\x03") << none;
+        QTest::newRow("not bcd") << "chapters" << entries << 18 << QByteArray("\x1A") << none;
+        QTest::newRow("frame 75") << "chapters" << entries << 19 << QByteArray("\x75") << none;
+        QTest::newRow("before the track") << "chapters" << entries << 17 << QByteArray("\0\5\0", 3) << none;
+        QTest::newRow("past the track") << "chapters" << entries << 17 << QByteArray("\x79\0\0", 3) << none;
+        QTest::newRow("out of order") << "chapters" << entries << 20 << table.mid(24, 4) + table.mid(20, 4) << none;
+        QTest::newRow("no pack at the entry") << "chapters" << second << 0 << QByteArray("ZZZZ") << none;
+        QTest::newRow("super video cd") << "svcd chapters" << entries << 0 << QByteArray() << all;
     }
 
     void entryPoints()
