@@ -225,27 +225,26 @@ private slots:
         // Damaged, or no disc.
         QVERIFY(::mkfifo(QFile::encodeName(images_.filePath("pipe.bin")).constData(), 0600) == 0);
         const QByteArray track = "\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n";
-        const struct { const char *row; QString image; QByteArray bytes; QString says; } refused[] = {
-            {"gone", "gone.cue", "FILE \"gone.bin\" BINARY" + track, "the cue sheet names \"gone.bin\", which cannot be found."},
-            {"pipe", "pipe.cue", "FILE pipe.bin BINARY" + track, "the cue sheet names \"pipe.bin\", which is not an ordinary file."},
-            {"notes", "notes.cue", "shopping list\n", "it is not a cue sheet."},
-            {"wave", "wave.cue", "FILE \"a.wav\" WAVE" + track,
-             "the cue sheet is damaged at line 1: \"a.wav\" is a file of type WAVE, which holds no disc's sectors."},
-            {"audio cd", "audio.cue", "FILE \"cut.bin\" BINARY" + QByteArray(track).replace("MODE2/2352", "AUDIO"),
-             "its first track holds no data (an audio CD?)."},
-            {"toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
-             "the table of contents is damaged at line 3: \"FIFO\" is not understood."},
-            {"chunk past the table", "past.nrg", QByteArray(tao).replace(tao.lastIndexOf("END!") + 4, 4, QByteArray("\0\0\0\4", 4)),
-             "the Nero image is damaged: a chunk runs past the end of the table."},
-            {"footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
-             "the Nero image is damaged: its table of chunks lies outside the file."},
-            {"ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found."},
-            {"cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short"},
-            {"firmware", "firmware.bin", QByteArray(200000, 'Z'), "(no image)"},
-            {"no video cd", "data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX"), "(no Video CD)"},
+        const auto refused = [&](const char *row, const QString &name, const QByteArray &bytes, const QString &says) {
+            QTest::newRow(row) << put(name, bytes) << no + says << 0;
         };
-        for (const auto &r : refused)
-            QTest::newRow(r.row) << put(r.image, r.bytes) << (r.says.startsWith('(') ? r.says : no + r.says) << 0;
+        refused("gone", "gone.cue", "FILE \"gone.bin\" BINARY" + track, "the cue sheet names \"gone.bin\", which cannot be found.");
+        refused("pipe", "pipe.cue", "FILE pipe.bin BINARY" + track, "the cue sheet names \"pipe.bin\", which is not an ordinary file.");
+        refused("notes", "notes.cue", "shopping list\n", "it is not a cue sheet.");
+        refused("wave", "wave.cue", "FILE \"a.wav\" WAVE" + track,
+                "the cue sheet is damaged at line 1: \"a.wav\" is a file of type WAVE, which holds no disc's sectors.");
+        refused("audio cd", "audio.cue", "FILE \"cut.bin\" BINARY" + QByteArray(track).replace("MODE2/2352", "AUDIO"),
+                "its first track holds no data (an audio CD?).");
+        refused("toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
+                "the table of contents is damaged at line 3: \"FIFO\" is not understood.");
+        refused("chunk past the table", "past.nrg", QByteArray(tao).replace(tao.lastIndexOf("END!") + 4, 4, QByteArray("\0\0\0\4", 4)),
+                "the Nero image is damaged: a chunk runs past the end of the table.");
+        refused("footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
+                "the Nero image is damaged: its table of chunks lies outside the file.");
+        refused("ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found.");
+        refused("cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short");
+        QTest::newRow("firmware") << put("firmware.bin", QByteArray(200000, 'Z')) << "(no image)" << 0;
+        QTest::newRow("no video cd") << put("data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX")) << "(no Video CD)" << 0;
         // A Super Video CD's tracks are in a folder of another name.
         QTest::newRow("svcd folder") << put("s.bin", QByteArray(image).replace(QByteArray("\6MPEGAV", 8), "\7MPEGSAV"))
                                      << "disc-image TESTVCD" << 0;
