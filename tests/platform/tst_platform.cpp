@@ -307,8 +307,8 @@ private slots:
         const QByteArray clean = readAll(track);
         const qint64 middle = track->entry.lsn + 100, hole = 100 * kForm2Bytes, scratch = 3 * kForm2Bytes;
         source.bad = {middle, middle + 1, middle + 2};
-        QVERIFY(readAll(track) == clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch)
-                && !track->brokeOff);
+        QCOMPARE(readAll(track), clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch));
+        QVERIFY(!track->brokeOff);
         for (qint64 s = middle; s < middle + DiscTrackReader::kGiveUpSectors + 10; ++s)
             source.bad.insert(s);
         const qsizetype got = readAll(track).size();
@@ -333,9 +333,9 @@ private slots:
                 const QString path = it.next();
                 const auto track = folders.find(path);   // laid out with the size it plays
                 const qint64 size = it.fileInfo().size();
-                QVERIFY2(it.fileInfo().canonicalFilePath().startsWith(folder + '/') && !seen.contains(path.toLower())
-                             && (!track || track->entry.folder || size == DiscTrackReader(track).size()),
-                         qPrintable(path));
+                QVERIFY2(it.fileInfo().canonicalFilePath().startsWith(folder + '/'), qPrintable(path));
+                QVERIFY2(!seen.contains(path.toLower()), qPrintable(path));
+                QVERIFY2(!track || track->entry.folder || size == DiscTrackReader(track).size(), qPrintable(path));
                 seen << path.toLower();
             }
             folders.remove(folder);
@@ -432,8 +432,8 @@ private slots:
         for (const QString &name : QDir(QFileInfo(toc).path()).entryList({"*.img", "*.bin"}))
             link("fuzz/" + name, QFileInfo(toc).path() + '/' + name);
         QFile cueFile(cue), tocFile(toc), nrgFile(TestMedia::vcdImage("nrg")), binFile(TestMedia::vcdImage("bin"));
-        QVERIFY(cueFile.open(QIODevice::ReadOnly) && tocFile.open(QIODevice::ReadOnly)
-                && nrgFile.open(QIODevice::ReadOnly) && binFile.open(QIODevice::ReadOnly));
+        for (QFile *f : {&cueFile, &tocFile, &nrgFile, &binFile})
+            QVERIFY2(f->open(QIODevice::ReadOnly), qPrintable(f->fileName()));
         QRandomGenerator rng(22);
         const auto pick = [&](const QList<QByteArray> &from) { return from[rng.bounded(int(from.size()))]; };
         const auto tryOpen = [](const QString &path, QList<int> *tally) {
@@ -581,11 +581,11 @@ private slots:
         }
         // A "false" cut to fit would read as something else; a command it does not know is refused.
         QString reply;
-        QVERIFY(m.device.sendCommand("status cd media present", &reply, 4) == LinuxCdAudioDevice::kParamOverflow
-                && m.device.sendCommand(QString(999, 'x'), &reply, 9) == LinuxCdAudioDevice::kUnrecognizedCommand);
+        QCOMPARE(m.device.sendCommand("status cd media present", &reply, 4), LinuxCdAudioDevice::kParamOverflow);
+        QCOMPARE(m.device.sendCommand(QString(999, 'x'), &reply, 9), LinuxCdAudioDevice::kUnrecognizedCommand);
         // The real ioctl, on a device node that is missing and on a file that is no drive.
-        QVERIFY(LinuxCdAudioDevice::queryDriveStatus(m.top + "sr9").openError == ENOENT
-                && LinuxCdAudioDevice::queryDriveStatus(m.paths.mountInfo).queryError == ENOTTY);
+        QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.top + "sr9").openError, ENOENT);
+        QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.paths.mountInfo).queryError, ENOTTY);
     }
 };
 

@@ -80,8 +80,8 @@ private slots:
             QVERIFY(player.Open(TestMedia::mpegClip(1.0)));
             QSignalSpy states(&player, &MediaPlayer::PlayStateChange);
             QString error;
-            QVERIFY2(!player.Open(path, &error) && error.startsWith("Cannot open \"" + path + "\": " + reason),
-                     qPrintable(error));
+            QVERIFY2(!player.Open(path, &error), qPrintable(path));
+            QVERIFY2(error.startsWith("Cannot open \"" + path + "\": " + reason), qPrintable(error));
             QCOMPARE(Signals(states), (Signals{{2, 6}}));
         }
         QCOMPARE(errors.count(), 0);   // the call's own failure: no Error on top

@@ -343,8 +343,8 @@ private slots:
             const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
                                            : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
             QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
-            QVERIFY(d.rig.borders() == QStringList{"0"}
-                    && d.form.Drive1.List(0) == (svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD"));
+            QCOMPARE(d.rig.borders(), QStringList{"0"});
+            QCOMPARE(d.form.Drive1.List(0), svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD");
             QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
             QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2, tracks)), 15000);
             QCOMPARE(d.rig.borders(), QStringList{"1"});
@@ -378,8 +378,8 @@ private slots:
         d.waitPlaying(d.track(1));
         QTRY_COMPARE_WITH_TIMEOUT(d.rig.messages().size(), 2, 15000);
         const QString said = d.rig.messages()[1];
-        QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
-                     && said.endsWith(": the disc could not be read there."), qPrintable(said));
+        QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0"), qPrintable(said));
+        QVERIFY2(said.endsWith(": the disc could not be read there."), qPrintable(said));
         stillPlaysAGoodFile(d.rig);
     }
 
@@ -480,8 +480,8 @@ private slots:
         // An automounter mounts it a moment later: one panel entry a track still, played from the sectors.
         // Its device node as the kernel has it, made aside: the drive's own path opens the drive.
         QFile node(fakeDrive() + ".node");
-        QVERIFY(node.open(QIODevice::WriteOnly)
-                && ::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())) == 0);
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QCOMPARE(::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())), 0);
         d.mountFrom(fakeDrive());
         d.form.Timer1_Timer();
         QVERIFY(d.rig.enabledLabels() == 2 && d.form.Drive1.List(0) == "sr0 TESTVCD");
