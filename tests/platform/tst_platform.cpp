@@ -257,7 +257,7 @@ private slots:
         QFETCH(int, tracks);
         Machine m({});
         QFile clip(TestMedia::mpegClip(2.0));
-        QVERIFY(clip.open(QIODevice::ReadOnly) && m.open() == 0);
+        QCOMPARE(std::pair(clip.open(QIODevice::ReadOnly), m.open()), std::pair(true, 0));
         const QByteArray mpeg = clip.readAll();
         const DiscImages::Result r = m.cd->insertImage(image);
         const QStringList drives = m.query.drives();
