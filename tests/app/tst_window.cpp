@@ -203,7 +203,7 @@ void TestWindow::helpMenu()
     // About: four lines, none empty or with a stray line-break character.
     rig.form->mnuAbout->trigger();
     const ShownMessage &m = rig.platform.messages.shown.value(0);
-    QVERIFY(m.icon == MessageIcon::Information && m.title == QStringLiteral("Tavero Player v3.0"));
+    QCOMPARE(std::pair(m.icon, m.title), std::pair(MessageIcon::Information, QStringLiteral("Tavero Player v3.0")));
     QCOMPARE(QList({m.text.count("\r\n"), m.text.count('\r'), m.text.count('\n')}), QList<qsizetype>({3, 3, 3}));
     QCOMPARE(m.text.section("\r\n", 0, 0), "          Tavero Player v3.0");
     QCOMPARE(QList({m.text.contains("\r\n\r\n"), m.text.startsWith('\r'), m.text.endsWith('\n')}), QList<bool>(3, false));

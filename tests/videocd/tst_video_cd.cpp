@@ -360,7 +360,7 @@ private slots:
             QCOMPARE(laid.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);   // the first image's went
             d.form.mnuClose->trigger();
             QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Closed));
-            QVERIFY(d.rig.slotStates() == FormRig::emptySlots() && d.form.Drive1.ListCount() == 0);
+            QCOMPARE(std::pair(d.rig.slotStates() == FormRig::emptySlots(), d.form.Drive1.ListCount()), std::pair(true, 0));
             d.form.mnuPlayVCD_Click();
             QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
         }
