@@ -103,7 +103,7 @@ void TestProgramX11::clipOnTheCommandLine()
         QCOMPARE(get("LoopStatus").toString(), QStringLiteral("Track"));
         signal ? void(::kill(pid_t(program.processId()), signal)) : void(bus.send(call(kRoot, "Quit")));
         QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 10000);
-        QVERIFY(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0);
+        QCOMPARE(std::pair(program.exitStatus(), program.exitCode()), std::pair(QProcess::NormalExit, 0));
         QTRY_VERIFY(saver.active.isEmpty());
         QVERIFY(!bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value());
     }

@@ -37,7 +37,7 @@ void TestWindow::startUp()
         const QStringList missing{"Could not find the file '" + argument + "' ...!"};
         QCOMPARE(rig.messages(), plays || argument.isEmpty() ? QStringList() : missing);
         QCOMPARE(form.windowTitle(), plays ? captionFor(clip) : QStringLiteral("Tavero Player v3.0 "));
-        QVERIFY(form.mnuOpen->isEnabled() != plays && rig.fitsPlayer());
+        QCOMPARE(std::pair(form.mnuOpen->isEnabled(), rig.fitsPlayer()), std::pair(!plays, true));
         QCOMPARE(form.mnuPlayVCD->isEnabled(), drive && !plays);
         if (argument.isEmpty()) {
             QCOMPARE(rig.platform.cdAudio.commands.filter("open"), QStringList{"open cdaudio alias cd wait shareable"});
@@ -145,12 +145,12 @@ void TestWindow::sizes()
         item->trigger();
         QCOMPARE(rig.player->size(), player);
         QVERIFY(rig.fitsPlayer());
-        QVERIFY(item->isChecked() && ticks() == 1);
+        QCOMPARE(std::pair(item->isChecked(), ticks()), std::pair(true, qsizetype(1)));
         QTRY_COMPARE(form.Frame1->x(), panel);
     }
     // A paint ticks the size that holds, or none the component does not name.
     form.Form_Paint();
-    QVERIFY(form.mnuFullScreen->isChecked() && ticks() == 1);
+    QCOMPARE(std::pair(form.mnuFullScreen->isChecked(), ticks()), std::pair(true, qsizetype(1)));
     rig.player->displaySize = 7;
     form.Form_Paint();
     QVERIFY(ticks() == 0);
@@ -160,7 +160,7 @@ void TestWindow::sizes()
     rig.player->viewOptions[26] = rig.player->viewOptions[1108] = false;
     form.mnuMin->trigger();
     QVERIFY(rig.player->playState == MediaPlayer::Paused && rig.player->displaySize == MediaPlayer::DefaultSize);
-    QVERIFY(form.isMinimized() && form.Frame1->x() == 1);
+    QCOMPARE(std::pair(form.isMinimized(), form.Frame1->x()), std::pair(true, 1));
     QTRY_VERIFY(rig.player->ViewOption(26) && rig.player->ViewOption(1108));
     // Restored, the paint ticks the size that holds now.
     form.showNormal();
@@ -170,7 +170,7 @@ void TestWindow::sizes()
     // Not playing, it only minimises.
     rig.player->calls.clear();
     form.mnuMin_Click();
-    QVERIFY(form.isMinimized() && !rig.player->calls.contains("Pause"));
+    QCOMPARE(std::pair(form.isMinimized(), rig.player->calls.contains("Pause")), std::pair(true, false));
 }
 
 void TestWindow::helpMenu()
@@ -203,10 +203,10 @@ void TestWindow::helpMenu()
     // About: four lines, none empty or with a stray line-break character.
     rig.form->mnuAbout->trigger();
     const ShownMessage &m = rig.platform.messages.shown.value(0);
-    QVERIFY(m.icon == MessageIcon::Information && m.title == QStringLiteral("Tavero Player v3.0"));
-    QVERIFY(m.text.count("\r\n") == 3 && m.text.count('\r') == 3 && m.text.count('\n') == 3);
+    QCOMPARE(std::pair(m.icon, m.title), std::pair(MessageIcon::Information, QStringLiteral("Tavero Player v3.0")));
+    QCOMPARE(QList({m.text.count("\r\n"), m.text.count('\r'), m.text.count('\n')}), QList<qsizetype>({3, 3, 3}));
     QCOMPARE(m.text.section("\r\n", 0, 0), "          Tavero Player v3.0");
-    QVERIFY(!m.text.contains("\r\n\r\n") && !m.text.startsWith('\r') && !m.text.endsWith('\n'));
+    QCOMPARE(QList({m.text.contains("\r\n\r\n"), m.text.startsWith('\r'), m.text.endsWith('\n')}), QList<bool>(3, false));
     // Media Player Help and the Context Menu entry open the component's own.
     rig.form->mnuMPHelp->trigger();
     rig.form->mnuContext->trigger();

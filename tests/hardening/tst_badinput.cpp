@@ -34,7 +34,7 @@ class TestBadInput : public QObject {
         QCOMPARE(shown.size(), 1);
         const QString text = shown.first().text;
         QVERIFY2(message.endsWith('*') ? text.startsWith(message.chopped(1)) : text == message, qPrintable(text));
-        QVERIFY(shown.first().icon == MessageIcon::Error && shown.first().title == kAppTitle);
+        QCOMPARE(std::pair(shown.first().icon, shown.first().title), std::pair(MessageIcon::Error, kAppTitle));
         QVERIFY(rig.component->PlayState() == MediaPlayer::Closed && rig.component->FileName().isEmpty());
         QVERIFY(!rig.form->mnuClose->isEnabled() && !rig.form->mnuRun->isEnabled() && rig.form->Timer1->isActive());
     }

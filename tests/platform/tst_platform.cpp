@@ -225,27 +225,26 @@ private slots:
         // Damaged, or no disc.
         QVERIFY(::mkfifo(QFile::encodeName(images_.filePath("pipe.bin")).constData(), 0600) == 0);
         const QByteArray track = "\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n";
-        const struct { const char *row; QString image; QByteArray bytes; QString says; } refused[] = {
-            {"gone", "gone.cue", "FILE \"gone.bin\" BINARY" + track, "the cue sheet names \"gone.bin\", which cannot be found."},
-            {"pipe", "pipe.cue", "FILE pipe.bin BINARY" + track, "the cue sheet names \"pipe.bin\", which is not an ordinary file."},
-            {"notes", "notes.cue", "shopping list\n", "it is not a cue sheet."},
-            {"wave", "wave.cue", "FILE \"a.wav\" WAVE" + track,
-             "the cue sheet is damaged at line 1: \"a.wav\" is a file of type WAVE, which holds no disc's sectors."},
-            {"audio cd", "audio.cue", "FILE \"cut.bin\" BINARY" + QByteArray(track).replace("MODE2/2352", "AUDIO"),
-             "its first track holds no data (an audio CD?)."},
-            {"toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
-             "the table of contents is damaged at line 3: \"FIFO\" is not understood."},
-            {"chunk past the table", "past.nrg", QByteArray(tao).replace(tao.lastIndexOf("END!") + 4, 4, QByteArray("\0\0\0\4", 4)),
-             "the Nero image is damaged: a chunk runs past the end of the table."},
-            {"footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
-             "the Nero image is damaged: its table of chunks lies outside the file."},
-            {"ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found."},
-            {"cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short"},
-            {"firmware", "firmware.bin", QByteArray(200000, 'Z'), "(no image)"},
-            {"no video cd", "data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX"), "(no Video CD)"},
+        const auto refused = [&](const char *row, const QString &name, const QByteArray &bytes, const QString &says) {
+            QTest::newRow(row) << put(name, bytes) << no + says << 0;
         };
-        for (const auto &r : refused)
-            QTest::newRow(r.row) << put(r.image, r.bytes) << (r.says.startsWith('(') ? r.says : no + r.says) << 0;
+        refused("gone", "gone.cue", "FILE \"gone.bin\" BINARY" + track, "the cue sheet names \"gone.bin\", which cannot be found.");
+        refused("pipe", "pipe.cue", "FILE pipe.bin BINARY" + track, "the cue sheet names \"pipe.bin\", which is not an ordinary file.");
+        refused("notes", "notes.cue", "shopping list\n", "it is not a cue sheet.");
+        refused("wave", "wave.cue", "FILE \"a.wav\" WAVE" + track,
+                "the cue sheet is damaged at line 1: \"a.wav\" is a file of type WAVE, which holds no disc's sectors.");
+        refused("audio cd", "audio.cue", "FILE \"cut.bin\" BINARY" + QByteArray(track).replace("MODE2/2352", "AUDIO"),
+                "its first track holds no data (an audio CD?).");
+        refused("toc fifo", "fifo.toc", "CD_ROM\nTRACK MODE1\nFIFO \"pipe.bin\" 00:04:00\n",
+                "the table of contents is damaged at line 3: \"FIFO\" is not understood.");
+        refused("chunk past the table", "past.nrg", QByteArray(tao).replace(tao.lastIndexOf("END!") + 4, 4, QByteArray("\0\0\0\4", 4)),
+                "the Nero image is damaged: a chunk runs past the end of the table.");
+        refused("footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
+                "the Nero image is damaged: its table of chunks lies outside the file.");
+        refused("ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found.");
+        refused("cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short");
+        QTest::newRow("firmware") << put("firmware.bin", QByteArray(200000, 'Z')) << "(no image)" << 0;
+        QTest::newRow("no video cd") << put("data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX")) << "(no Video CD)" << 0;
         // A Super Video CD's tracks are in a folder of another name.
         QTest::newRow("svcd folder") << put("s.bin", QByteArray(image).replace(QByteArray("\6MPEGAV", 8), "\7MPEGSAV"))
                                      << "disc-image TESTVCD" << 0;
@@ -258,7 +257,7 @@ private slots:
         QFETCH(int, tracks);
         Machine m({});
         QFile clip(TestMedia::mpegClip(2.0));
-        QVERIFY(clip.open(QIODevice::ReadOnly) && m.open() == 0);
+        QCOMPARE(std::pair(clip.open(QIODevice::ReadOnly), m.open()), std::pair(true, 0));
         const QByteArray mpeg = clip.readAll();
         const DiscImages::Result r = m.cd->insertImage(image);
         const QStringList drives = m.query.drives();
@@ -308,8 +307,8 @@ private slots:
         const QByteArray clean = readAll(track);
         const qint64 middle = track->entry.lsn + 100, hole = 100 * kForm2Bytes, scratch = 3 * kForm2Bytes;
         source.bad = {middle, middle + 1, middle + 2};
-        QVERIFY(readAll(track) == clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch)
-                && !track->brokeOff);
+        QCOMPARE(readAll(track), clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch));
+        QVERIFY(!track->brokeOff);
         for (qint64 s = middle; s < middle + DiscTrackReader::kGiveUpSectors + 10; ++s)
             source.bad.insert(s);
         const qsizetype got = readAll(track).size();
@@ -334,9 +333,9 @@ private slots:
                 const QString path = it.next();
                 const auto track = folders.find(path);   // laid out with the size it plays
                 const qint64 size = it.fileInfo().size();
-                QVERIFY2(it.fileInfo().canonicalFilePath().startsWith(folder + '/') && !seen.contains(path.toLower())
-                             && (!track || track->entry.folder || size == DiscTrackReader(track).size()),
-                         qPrintable(path));
+                QVERIFY2(it.fileInfo().canonicalFilePath().startsWith(folder + '/'), qPrintable(path));
+                QVERIFY2(!seen.contains(path.toLower()), qPrintable(path));
+                QVERIFY2(!track || track->entry.folder || size == DiscTrackReader(track).size(), qPrintable(path));
                 seen << path.toLower();
             }
             folders.remove(folder);
@@ -382,28 +381,25 @@ private slots:
         const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 28);
         QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
         const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
-        const qint64 second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;
-        const QList<double> none;
-        const struct { const char *row; qint64 sector; int at; QByteArray bytes; QList<double> times; } rows[] = {
-            {"as made", 151, 0, "", {0, 4, 8}},
-            {"two counted", 151, 10, QByteArray("\0\2", 2), {0, 4}},
-            {"count 0", 151, 10, QByteArray("\0\0", 2), none},
-            {"count 9999", 151, 10, "\x27\x0F", none},
-            {"count 501", 151, 10, "\x01\xF5", none},
-            {"tag of a super video cd", 151, 0, "ENTRYSVD", {0, 4, 8}},   // as it should be; vcdimager's are like ours
-            {"tag of another table", 151, 0, "TRACKSVD", none},
-            {"track of the file system", 151, 16, "\x01", none},
-            {"track past the last", 151, 16, "\x03", none},
-            {"not bcd", 151, 18, "\x1A", none},
-            {"frame 75", 151, 19, "\x75", none},
-            {"before the track", 151, 17, QByteArray("\0\5\0", 3), none},
-            {"past the track", 151, 17, QByteArray("\x79\0\0", 3), none},
-            {"out of order", 151, 20, table.mid(24, 4) + table.mid(20, 4), none},
-            {"no pack at the entry", second, 0, "ZZZZ", none},
-        };
-        for (const auto &r : rows)
-            QTest::newRow(r.row) << "chapters" << r.sector << r.at << r.bytes << r.times;
-        QTest::newRow("super video cd") << "svcd chapters" << qint64(151) << 0 << QByteArray() << QList<double>{0, 4, 8};
+        const qint64 entries = 151, second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;   // the table; the second entry
+        const QList<double> all{0, 4, 8}, none;
+        QTest::newRow("as made") << "chapters" << entries << 0 << QByteArray() << all;
+        QTest::newRow("two counted") << "chapters" << entries << 10 << QByteArray("\0\2", 2) << QList<double>{0, 4};
+        QTest::newRow("count 0") << "chapters" << entries << 10 << QByteArray("\0\0", 2) << none;
+        QTest::newRow("count 9999") << "chapters" << entries << 10 << QByteArray("\x27\x0F") << none;
+        QTest::newRow("count 501") << "chapters" << entries << 10 << QByteArray("\x01\xF5") << none;
+        // As it should be; vcdimager's are like ours.
+        QTest::newRow("tag of a super video cd") << "chapters" << entries << 0 << QByteArray("ENTRYSVD") << all;
+        QTest::newRow("tag of another table") << "chapters" << entries << 0 << QByteArray("TRACKSVD") << none;
+        QTest::newRow("track of the file system") << "chapters" << entries << 16 << QByteArray("\x01") << none;
+        QTest::newRow("track past the last") << "chapters" << entries << 16 << QByteArray("\x03") << none;
+        QTest::newRow("not bcd") << "chapters" << entries << 18 << QByteArray("\x1A") << none;
+        QTest::newRow("frame 75") << "chapters" << entries << 19 << QByteArray("\x75") << none;
+        QTest::newRow("before the track") << "chapters" << entries << 17 << QByteArray("\0\5\0", 3) << none;
+        QTest::newRow("past the track") << "chapters" << entries << 17 << QByteArray("\x79\0\0", 3) << none;
+        QTest::newRow("out of order") << "chapters" << entries << 20 << table.mid(24, 4) + table.mid(20, 4) << none;
+        QTest::newRow("no pack at the entry") << "chapters" << second << 0 << QByteArray("ZZZZ") << none;
+        QTest::newRow("super video cd") << "svcd chapters" << entries << 0 << QByteArray() << all;
     }
 
     void entryPoints()
@@ -436,8 +432,8 @@ private slots:
         for (const QString &name : QDir(QFileInfo(toc).path()).entryList({"*.img", "*.bin"}))
             link("fuzz/" + name, QFileInfo(toc).path() + '/' + name);
         QFile cueFile(cue), tocFile(toc), nrgFile(TestMedia::vcdImage("nrg")), binFile(TestMedia::vcdImage("bin"));
-        QVERIFY(cueFile.open(QIODevice::ReadOnly) && tocFile.open(QIODevice::ReadOnly)
-                && nrgFile.open(QIODevice::ReadOnly) && binFile.open(QIODevice::ReadOnly));
+        for (QFile *f : {&cueFile, &tocFile, &nrgFile, &binFile})
+            QVERIFY2(f->open(QIODevice::ReadOnly), qPrintable(f->fileName()));
         QRandomGenerator rng(22);
         const auto pick = [&](const QList<QByteArray> &from) { return from[rng.bounded(int(from.size()))]; };
         const auto tryOpen = [](const QString &path, QList<int> *tally) {
@@ -585,11 +581,11 @@ private slots:
         }
         // A "false" cut to fit would read as something else; a command it does not know is refused.
         QString reply;
-        QVERIFY(m.device.sendCommand("status cd media present", &reply, 4) == LinuxCdAudioDevice::kParamOverflow
-                && m.device.sendCommand(QString(999, 'x'), &reply, 9) == LinuxCdAudioDevice::kUnrecognizedCommand);
+        QCOMPARE(m.device.sendCommand("status cd media present", &reply, 4), LinuxCdAudioDevice::kParamOverflow);
+        QCOMPARE(m.device.sendCommand(QString(999, 'x'), &reply, 9), LinuxCdAudioDevice::kUnrecognizedCommand);
         // The real ioctl, on a device node that is missing and on a file that is no drive.
-        QVERIFY(LinuxCdAudioDevice::queryDriveStatus(m.top + "sr9").openError == ENOENT
-                && LinuxCdAudioDevice::queryDriveStatus(m.paths.mountInfo).queryError == ENOTTY);
+        QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.top + "sr9").openError, ENOENT);
+        QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.paths.mountInfo).queryError, ENOTTY);
     }
 };
 

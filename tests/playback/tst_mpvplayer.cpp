@@ -80,8 +80,8 @@ private slots:
             QVERIFY(player.Open(TestMedia::mpegClip(1.0)));
             QSignalSpy states(&player, &MediaPlayer::PlayStateChange);
             QString error;
-            QVERIFY2(!player.Open(path, &error) && error.startsWith("Cannot open \"" + path + "\": " + reason),
-                     qPrintable(error));
+            QVERIFY2(!player.Open(path, &error), qPrintable(path));
+            QVERIFY2(error.startsWith("Cannot open \"" + path + "\": " + reason), qPrintable(error));
             QCOMPARE(Signals(states), (Signals{{2, 6}}));
         }
         QCOMPARE(errors.count(), 0);   // the call's own failure: no Error on top
@@ -126,7 +126,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(player.CurrentPosition() > held + 0.1, 10000);
         player.findChild<QToolButton *>("stopButton")->click();
         QTRY_VERIFY(player.CurrentPosition() < 0.1);
-        QVERIFY(player.Stop() && player.Pause());   // each changes nothing now
+        QCOMPARE(QList({player.Stop(), player.Pause()}), QList({true, true}));   // each changes nothing now
         player.findChild<QToolButton *>("playButton")->click();
         QTest::keyClick(&player, Qt::Key_Space);
         QTest::keyClick(&player, Qt::Key_Right);
@@ -159,7 +159,7 @@ private slots:
         QVERIFY(!player.findChild<QWidget *>("video"));
         QCOMPARE(player.size(), QSize(352, 288) + bars);
         QTest::keyClick(player.fullScreenWindow(), Qt::Key_Escape);
-        QVERIFY(player.DisplaySize() == 0 && player.findChild<QWidget *>("video"));
+        QCOMPARE(std::pair(player.DisplaySize(), bool(player.findChild<QWidget *>("video"))), std::pair(0, true));
         QContextMenuEvent click(QContextMenuEvent::Mouse, {5, 5}, player.mapToGlobal(QPoint(5, 5)));
         QCoreApplication::sendEvent(player.videoArea(), &click);   // no menu unless 1107 is on
         QVERIFY(!player.contextMenu()->isVisible());
@@ -189,7 +189,7 @@ private slots:
         {
             MpvPlayer player;
             player.setSpeed(4);
-            QVERIFY(!player.Open(TestMedia::randomBytes()) && player.Open(out.fileName()));
+            QCOMPARE(QList({player.Open(TestMedia::randomBytes()), player.Open(out.fileName())}), QList({false, true}));
             QTRY_VERIFY_WITH_TIMEOUT(player.PlayState() != MediaPlayer::Playing, 20000);
         }
         std::fflush(stderr);

@@ -81,7 +81,7 @@ private slots:
         player->setDisplaySize(MediaPlayer::FullScreen);
         player->fullScreenWindow()->close();
         QTRY_VERIFY(!player->fullScreenWindow());
-        QVERIFY(player->DisplaySize() == MediaPlayer::DefaultSize && window.isVisible());
+        QCOMPARE(std::pair(player->DisplaySize(), window.isVisible()), std::pair(int(MediaPlayer::DefaultSize), true));
         player->setDisplaySize(MediaPlayer::FullScreen);
         QTRY_VERIFY(player->fullScreenWindow()->isVisible());
         QTimer::singleShot(0, &window, [&window] { window.close(); });

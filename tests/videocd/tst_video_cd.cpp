@@ -198,7 +198,7 @@ private slots:
         rig.platform.drives.add("sda1", QDir::tempPath(), 3);
         rig.scan();
         rig.form->mnuPlayVCD_Click();
-        QVERIFY(rig.form->mnuPlayVCD->text() == "No CD-Drive found..." && rig.platform.files.probes.isEmpty());
+        QCOMPARE(QStringList{rig.form->mnuPlayVCD->text()} + rig.platform.files.probes, QStringList{"No CD-Drive found..."});
         // A file played looks again, quietly; of several drives the first CD drive counts, past an entry
         // that leads nowhere.
         FormRig quiet, several;
@@ -258,13 +258,15 @@ private slots:
             moveOver(form.Lbl1[1]);
             QVERIFY(up(1));
             moveOn();
-            QVERIFY(!up(1) && !up(6));
+            QCOMPARE(QList({up(1), up(6)}), QList({false, false}));
         }
         for (auto [slot, button] : {std::pair{1, Qt::RightButton}, std::pair{0, Qt::LeftButton}}) {
             moveOver(form.Lbl1[slot]);
             QTest::mouseClick(form.Cmd1[slot], button);
             moveOver(form.Lbl1[slot]);
-            QVERIFY(!up(slot) && rig.marked() == QList<int>{slot} && rig.opened().value(1 - slot) == rig.track(slot));
+            QVERIFY(!up(slot));
+            QCOMPARE(rig.marked(), QList<int>{slot});
+            QCOMPARE(rig.opened().value(1 - slot), rig.track(slot));
         }
         QTest::mouseClick(form.Lbl1[0], Qt::LeftButton);
         QCOMPARE(rig.opened().size(), 2);
@@ -310,7 +312,9 @@ private slots:
             rig.form->Cmd1_MouseDown(9, 1, 0, 0, 0);
             QCOMPARE(shown, QStringList{QStringLiteral("More Tracks Found : %1 ").arg(c.tracks - 9)}
                                 + seq("", c.tracks, 10));
-            QVERIFY(!rig.form->form2() && rig.messages().isEmpty() && rig.borders() == QStringList{"9"});
+            QVERIFY(!rig.form->form2());
+            QCOMPARE(rig.messages(), QStringList());
+            QCOMPARE(rig.borders(), QStringList{"9"});
             QCOMPARE(rig.opened().mid(1), seq(rig.disc.path("Mpegav/"), c.plays, qMax(c.plays, 1)));
         }
     }
@@ -343,20 +347,20 @@ private slots:
             const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
                                            : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
             QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
-            QVERIFY(d.rig.borders() == QStringList{"0"}
-                    && d.form.Drive1.List(0) == (svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD"));
+            QCOMPARE(d.rig.borders(), QStringList{"0"});
+            QCOMPARE(d.form.Drive1.List(0), svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD");
             QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
             QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2, tracks)), 15000);
             QCOMPARE(d.rig.borders(), QStringList{"1"});
             QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
             d.form.PlayFile(TestMedia::vcdImage("2336"));
             d.waitPlaying(d.track(1));
-            QVERIFY(d.form.Drive1.List(0) == "disc-image T2336" && d.rig.enabledLabels() == 1);
+            QCOMPARE(std::pair(d.form.Drive1.List(0), d.rig.enabledLabels()), std::pair(QString("disc-image T2336"), 1));
             const QDir laid(QFileInfo(d.form.CDDriveRoot()).canonicalFilePath() + "/..");
             QCOMPARE(laid.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);   // the first image's went
             d.form.mnuClose->trigger();
             QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Closed));
-            QVERIFY(d.rig.slotStates() == FormRig::emptySlots() && d.form.Drive1.ListCount() == 0);
+            QCOMPARE(std::pair(d.rig.slotStates() == FormRig::emptySlots(), d.form.Drive1.ListCount()), std::pair(true, 0));
             d.form.mnuPlayVCD_Click();
             QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
         }
@@ -378,8 +382,8 @@ private slots:
         d.waitPlaying(d.track(1));
         QTRY_COMPARE_WITH_TIMEOUT(d.rig.messages().size(), 2, 15000);
         const QString said = d.rig.messages()[1];
-        QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
-                     && said.endsWith(": the disc could not be read there."), qPrintable(said));
+        QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0"), qPrintable(said));
+        QVERIFY2(said.endsWith(": the disc could not be read there."), qPrintable(said));
         stillPlaysAGoodFile(d.rig);
     }
 
@@ -480,11 +484,11 @@ private slots:
         // An automounter mounts it a moment later: one panel entry a track still, played from the sectors.
         // Its device node as the kernel has it, made aside: the drive's own path opens the drive.
         QFile node(fakeDrive() + ".node");
-        QVERIFY(node.open(QIODevice::WriteOnly)
-                && ::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())) == 0);
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QCOMPARE(::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())), 0);
         d.mountFrom(fakeDrive());
         d.form.Timer1_Timer();
-        QVERIFY(d.rig.enabledLabels() == 2 && d.form.Drive1.List(0) == "sr0 TESTVCD");
+        QCOMPARE(std::pair(d.rig.enabledLabels(), d.form.Drive1.List(0)), std::pair(2, QString("sr0 TESTVCD")));
         d.rig.playTrack(1);
         d.waitPlaying(d.track(2, "mpegav/avseq0%1.dat"));
         d.form.mnuStop_Click();
