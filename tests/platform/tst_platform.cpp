@@ -126,6 +126,10 @@ QByteArray nero(QByteArray bin, bool v55, int lead = 0, const QByteArray &etnf =
     return bin + chunk + "END!" + be(0, 4) + (v55 ? "NER5" + be(table, 8) : "NERO" + be(table, 4));
 }
 
+// A machine for drivesAndRoots: its block devices (as Machine takes them), its mount table, the drives
+// listed and the disc check's answer.
+struct Drives { QStringList blocks; QByteArray mounts; QStringList drives; QString disc; };
+
 } // namespace
 
 class TestPlatform : public QObject {
@@ -507,37 +511,46 @@ private slots:
 
     // Which drives are listed, in what order, with what label, where their roots lead, and
     // which one the disc check asks; nothing in sysfs or the mount table upsets the list.
-    void drivesAndRoots()
+    void drivesAndRoots_data()
     {
-        const struct { QStringList blocks; QByteArray mounts; QStringList drives; QString disc; } machines[] = {
-            {{"sr10", "sr2", "sr0", "sr1", "vda", "loop0", "srx", "sr1a"}, "", {"sr0", "sr1", "sr2", "sr10"}, "false"},
-            {{"sr0", "sr1"},
+        QTest::addColumn<Drives>("machine");
+        QTest::newRow("optical drives by number, nothing else")
+            << Drives{{"sr10", "sr2", "sr0", "sr1", "vda", "loop0", "srx", "sr1a"}, "", {"sr0", "sr1", "sr2", "sr10"}, "false"};
+        QTest::newRow("discs and images mounted") << Drives{{"sr0", "sr1"},
              "1 1 11:0 /MPEGAV /mnt/bound ro shared:1 - iso9660 /dev/sr0 ro\n"   // a folder of the disc, bound
              "2 1 11:0 / /media/u/My\\040Video\\011CD\\012\\134 ro master:1 shared:2 - iso9660 /dev/sr0 ro\n"
              "3 1 11:1 / /media/u/SECOND ro - udf /dev/cdrom1 ro\n"               // by its device number
              "4 1 7:3 / /mnt/ISO ro - iso9660 /dev/loop3 ro\n5 1 7:3 / /mnt/again ro - iso9660 /dev/loop3 ro\n"
              "6 1 7:10 / /mnt/UDF ro - udf /dev/loop10 ro\n7 1 7:0 / /mnt/EXT4 ro - ext4 /dev/loop0 ro\n"
              "8 1 7:2 / /mnt/SQUASH ro - squashfs /dev/loop2 ro\n9 1 0:60 / /mnt/F ro - iso9660 /home/u/a.iso ro\n",
-             {"sr0 My Video\tCD\n\\", "sr1 SECOND", "image0 ISO", "image1 UDF"}, "true"},
-            {{"sr0=garbage", "sr1=" + QString(100, QChar(0))},
+             {"sr0 My Video\tCD\n\\", "sr1 SECOND", "image0 ISO", "image1 UDF"}, "true"};
+        QTest::newRow("garbage in sysfs and the mount table") << Drives{{"sr0=garbage", "sr1=" + QString(100, QChar(0))},
              QByteArray(3000, '\0') + QByteArray(3000, '\xff') + QByteArray(3000, ' ')
                  + "\n1 1 11:0 / /x\\ ro - iso9660 /dev/sr0 ro\n1 1 7:0 / /y\\04\\9 ro - udf /dev/loop0 ro\n"
                    "garbage\n1 2 3 4 5 6 - \n- - - - - - - - -\n1 1 7:1 / relative ro - udf /dev/loop1 ro\n"
                    "1 1 7:2 / /y ro shared:1 udf /dev/loop2 ro\n1 1 7:3 / /z ro - udf\n",
-             {"sr0 x\\", "sr1", "image0 y\\04\\9"}, "true"},
-            {{}, "1 1 7:2 / /mnt/IMG ro - iso9660 /dev/loop2 ro\n", {"image0 IMG"}, "true"},   // no optical drive
-            {{}, "", {}, "false"}};
-        for (const auto &machine : machines) {
-            Machine m(machine.blocks);
-            write(m.paths.mountInfo, machine.mounts);
-            QVERIFY(m.open() == 0 && m.status() == machine.disc);
-            QCOMPARE(m.query.drives(), machine.drives);
-            for (const QString &entry : machine.drives) {
-                const QString link = m.paths.links + '/' + entry.section(' ', 0, 0);
-                QVERIFY(m.query.driveRoot(entry) == link + '/' && m.query.driveType(link) == DriveQuery::kCdRom);
-                QCOMPARE(QFileInfo(link).symLinkTarget().section('/', -1), entry.section(' ', 1));
-            }
+             {"sr0 x\\", "sr1", "image0 y\\04\\9"}, "true"};
+        QTest::newRow("an image, no optical drive") << Drives{{}, "1 1 7:2 / /mnt/IMG ro - iso9660 /dev/loop2 ro\n", {"image0 IMG"}, "true"};
+        QTest::newRow("no drive at all") << Drives{{}, "", {}, "false"};
+    }
+
+    void drivesAndRoots()
+    {
+        QFETCH(Drives, machine);
+        Machine m(machine.blocks);
+        write(m.paths.mountInfo, machine.mounts);
+        QVERIFY(m.open() == 0 && m.status() == machine.disc);
+        QCOMPARE(m.query.drives(), machine.drives);
+        for (const QString &entry : machine.drives) {
+            const QString link = m.paths.links + '/' + entry.section(' ', 0, 0);
+            QVERIFY(m.query.driveRoot(entry) == link + '/' && m.query.driveType(link) == DriveQuery::kCdRom);
+            QCOMPARE(QFileInfo(link).symLinkTarget().section('/', -1), entry.section(' ', 1));
         }
+    }
+
+    // The drives' links go into a folder of the user's own, elsewhere when a file is in the way.
+    void linkFolder()
+    {
         QTemporaryDir runtime;
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
         write(runtime.path() + "/tavero-player");   // someone made a file of where the links go

@@ -22,6 +22,10 @@ namespace {
 
 const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
 
+// Files on the disc, the tracks on the panel, what Play Video CD says, the slots on, the disc check's answer.
+struct Scan { QStringList files, tracks; QString message; int on, result = 0; QString reply = "true"; };
+struct More { int tracks, row; QKeyCombination close; int plays; };   // close none: a double click; plays 0: none
+
 // Files on the disc: "FOLDER/NAME", "NAME" at its top, "FOLDER/" an empty folder ("/" none).
 void put(test::Disc &disc, const QStringList &files, const QByteArray &bytes = "data")
 {
@@ -46,7 +50,7 @@ QStringList panelOf(const QStringList &tracks)
     for (int i = 0; i < tracks.size() && i < Form1::kSlots; ++i)
         out[i] = QStringLiteral("eY %1  : 0.0 MB ").arg(tracks[i].section('/', -1));
     if (tracks.size() > Form1::kSlots)
-        out[9] = QStringLiteral("eY More tracks list ...");
+        out[TrackPanel::kMoreSlot] = QStringLiteral("eY More tracks list ...");
     return out;
 }
 
@@ -144,50 +148,65 @@ class TestVideoCd : public QObject {
 private slots:
     // What the scan lists, what the drive's answer to the disc check means, what
     // Play Video CD plays or says, and which slots it turns on for the next scan to keep.
-    void scanAndPlay()
+    void scanAndPlay_data()
     {
+        QTest::addColumn<Scan>("c");
         const QStringList three = seq("MPEGAV/", 3), lower{"mpegav/avseq01.dat", "mpegav/avseq02.dat"};
         const QStringList mpeg{"MPEGAV/a.mpg", "MPEGAV/B.MPEG"}, extra{"MPEGAV/EXTRA.mpg", "MPEGAV/X.mpeg"};
-        const QStringList svcd{"MPEG2/AVSEQ01.MPG", "MPEG2/avseq02.mpg"};
-        const QString noDisc = "No CD is present in CD-Drive.", failed = "Error accessing CD. ", top = "AVSEQ01.DAT";
-        const QString inUse = "CD is already in use by some other application.";
-        const struct { QStringList files, tracks; QString message; int on, result = 0; QString reply = "true"; }
-        cases[] = {
-            {{"MPEGAV/"}, {}, kNoVideoCd, 0}, {seq("MPEGAV/", 1), seq("MPEGAV/", 1), "", 1},
-            {seq("MPEGAV/", 10), seq("MPEGAV/", 10), "", 10}, {seq("MPEGAV/", 11), seq("MPEGAV/", 11), "", 10},
-            {lower, lower, "", 2}, {seq("MPEGSAV/", 3) + seq("OTHER/", 5), seq("MPEGSAV/", 3), "", 3}, {svcd, svcd, "", 2},
-            {mpeg + QStringList{"MPEGAV/c.avi", "MPEGAV/d.txt", "MPEGAV/.hidden.dat"}, mpeg, kNoVideoCd, 0},
-            {three + extra, three + extra, "", 3}, {{top, "clip.mpg", "readme.txt"}, {top, "clip.mpg"}, kNoVideoCd, 10},
-            {three, three, "", 3, 0, "TRUE"}, {three, three, "", 3, 0, "-1"},
-            {three, three, "", 3, 0, QStringLiteral("true") + QChar(0) + "junk"}, {{"/"}, {}, kNoVideoCd, 10},
-            {three, {}, noDisc, 0, 0, "false"}, {three, {}, noDisc, 0, 0, "False"}, {three, {}, noDisc, 0, 0, "0"},
-            {three, {}, failed + "maybe", 0, 0, "maybe"}, {three, {}, failed, 0, 0, ""}, {three, {}, failed, 0, 5, ""},
-            {three, {}, failed + "The drive is not ready.", 0, 289, "The drive is not ready."},
-            {three, {}, inUse, 0, 263, ""}, {three, {}, inUse, 0, 263, "whatever"}};
-        for (const auto &c : cases) {
-            FormRig rig({.cdDrive = true});
-            put(rig.disc, c.files);
-            if (!c.files[0].contains('/'))   // a drive error at a later look counts as no such folder
-                rig.platform.files.probeErrors += QSet{rig.disc.root() + "Mpegsav", rig.disc.root() + "Mpeg2"};
-            rig.scan();
-            rig.platform.cdAudio.statusResult = c.result;
-            rig.platform.cdAudio.statusReply = c.reply;
-            rig.form->Timer1_Timer();
-            QCOMPARE(rig.slotStates(), panelOf(c.tracks));
-            rig.form->mnuPlayVCD_Click();
-            QCOMPARE(rig.messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
-            QCOMPARE(rig.enabledLabels(), c.on);
-            QCOMPARE(rig.opened(), c.message.isEmpty() ? QStringList{rig.disc.path(c.tracks[0])} : QStringList());
-            const QStringList left = rig.slotStates();
-            rig.form->LoadTrackList();
-            QCOMPARE(rig.slotStates(), left);
-            // Without either folder the root loses its "/"; a top then emptied leaves the panel as it was.
-            QCOMPARE(rig.form->CDDriveRoot().endsWith('/'), c.files[0].contains('/') && c.files[0] != "/");
-            for (const QString &f : QDir(rig.disc.root()).entryList(QDir::Files))
-                QVERIFY(c.files[0].contains('/') || QFile::remove(rig.disc.root() + f));
-            rig.form->LoadTrackList();
-            QCOMPARE(rig.slotStates(), left);
-        }
+        const QStringList svcd{"MPEG2/AVSEQ01.MPG", "MPEG2/avseq02.mpg"}, sav = seq("MPEGSAV/", 3);
+        const QStringList top{"AVSEQ01.DAT", "clip.mpg"};
+        const QString noDisc = "No CD is present in CD-Drive.", failed = "Error accessing CD. ";
+        const QString inUse = "CD is already in use by some other application.", notReady = "The drive is not ready.";
+        QTest::newRow("an empty track folder") << Scan{{"MPEGAV/"}, {}, kNoVideoCd, 0};
+        QTest::newRow("one track") << Scan{seq("MPEGAV/", 1), seq("MPEGAV/", 1), "", 1};
+        QTest::newRow("ten tracks") << Scan{seq("MPEGAV/", 10), seq("MPEGAV/", 10), "", 10};
+        QTest::newRow("eleven tracks: nine and the more-tracks slot") << Scan{seq("MPEGAV/", 11), seq("MPEGAV/", 11), "", 10};
+        QTest::newRow("names in lower case") << Scan{lower, lower, "", 2};
+        QTest::newRow("Mpegsav, another folder beside") << Scan{sav + seq("OTHER/", 5), sav, "", 3};
+        QTest::newRow("a super video cd's MPEG2") << Scan{svcd, svcd, "", 2};
+        QTest::newRow("mpg files, no track: listed, not played")
+            << Scan{mpeg + QStringList{"MPEGAV/c.avi", "MPEGAV/d.txt", "MPEGAV/.hidden.dat"}, mpeg, kNoVideoCd, 0};
+        QTest::newRow("tracks and mpg files") << Scan{three + extra, three + extra, "", 3};
+        QTest::newRow("no folder, files at the top") << Scan{top + QStringList{"readme.txt"}, top, kNoVideoCd, 10};
+        QTest::newRow("no folder, nothing at the top") << Scan{{"/"}, {}, kNoVideoCd, 10};
+        QTest::newRow("reply TRUE in capitals") << Scan{three, three, "", 3, 0, "TRUE"};
+        QTest::newRow("reply -1") << Scan{three, three, "", 3, 0, "-1"};
+        QTest::newRow("reply true, a nul and junk") << Scan{three, three, "", 3, 0, "true" + QString(QChar(0)) + "junk"};
+        for (const char *reply : {"false", "False", "0"})
+            QTest::addRow("reply %s", reply) << Scan{three, {}, noDisc, 0, 0, reply};
+        QTest::newRow("reply maybe") << Scan{three, {}, failed + "maybe", 0, 0, "maybe"};
+        QTest::newRow("no reply") << Scan{three, {}, failed, 0, 0, ""};
+        QTest::newRow("error 5") << Scan{three, {}, failed, 0, 5, ""};
+        QTest::newRow("error 289 with a reason") << Scan{three, {}, failed + notReady, 0, 289, notReady};
+        QTest::newRow("in use, error 263") << Scan{three, {}, inUse, 0, 263, ""};
+        QTest::newRow("in use, error 263 with a reply") << Scan{three, {}, inUse, 0, 263, "whatever"};
+    }
+
+    void scanAndPlay()
+    {
+        QFETCH(Scan, c);
+        FormRig rig({.cdDrive = true});
+        put(rig.disc, c.files);
+        if (!c.files[0].contains('/'))   // a drive error at a later look counts as no such folder
+            rig.platform.files.probeErrors += QSet{rig.disc.root() + "Mpegsav", rig.disc.root() + "Mpeg2"};
+        rig.scan();
+        rig.platform.cdAudio.statusResult = c.result;
+        rig.platform.cdAudio.statusReply = c.reply;
+        rig.form->Timer1_Timer();
+        QCOMPARE(rig.slotStates(), panelOf(c.tracks));
+        rig.form->mnuPlayVCD_Click();
+        QCOMPARE(rig.messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        QCOMPARE(rig.enabledLabels(), c.on);
+        QCOMPARE(rig.opened(), c.message.isEmpty() ? QStringList{rig.disc.path(c.tracks[0])} : QStringList());
+        const QStringList left = rig.slotStates();
+        rig.form->LoadTrackList();
+        QCOMPARE(rig.slotStates(), left);
+        // Without either folder the root loses its "/"; a top then emptied leaves the panel as it was.
+        QCOMPARE(rig.form->CDDriveRoot().endsWith('/'), c.files[0].contains('/') && c.files[0] != "/");
+        for (const QString &f : QDir(rig.disc.root()).entryList(QDir::Files))
+            QVERIFY(c.files[0].contains('/') || QFile::remove(rig.disc.root() + f));
+        rig.form->LoadTrackList();
+        QCOMPARE(rig.slotStates(), left);
     }
 
     // With only a hard disk the menu item says there is no CD drive, and nothing is
@@ -274,96 +293,112 @@ private slots:
 
     // The last slot stops the track and lists the tracks from the tenth on, in a
     // window that keeps its least size; what is chosen there plays.
+    void moreTracks_data()
+    {
+        QTest::addColumn<More>("c");
+        const QKeyCombination ok = Qt::ALT | Qt::Key_O;
+        QTest::newRow("OK on the second: track 11") << More{12, 1, ok, 11};
+        QTest::newRow("OK with none chosen") << More{12, -1, ok, 0};
+        QTest::newRow("Return on the third: track 12") << More{12, 2, Qt::Key_Return, 12};
+        QTest::newRow("Cancel by its access key") << More{12, 1, Qt::ALT | Qt::Key_C, 0};
+        QTest::newRow("Escape") << More{12, 1, Qt::Key_Escape, 0};
+        QTest::newRow("a double click on the first: track 10") << More{12, 0, {}, 10};
+        QTest::newRow("ten tracks, OK on the tenth") << More{10, 0, ok, 10};
+    }
+
     void moreTracks()
     {
-        const QKeyCombination ok = Qt::ALT | Qt::Key_O, doubleClick;
-        const struct { int tracks, row; QKeyCombination close; int plays; } cases[] = {   // plays 0: none
-            {12, 1, ok, 11}, {12, -1, ok, 0}, {12, 2, Qt::Key_Return, 12}, {12, 1, Qt::ALT | Qt::Key_C, 0},
-            {12, 1, Qt::Key_Escape, 0}, {12, 0, doubleClick, 10}, {10, 0, ok, 10}};
-        for (const auto &c : cases) {
-            FormRig rig;
-            rig.insertDisc(c.tracks);
-            rig.form->mnuPlayVCD_Click();
-            QStringList shown;
-            whenModal([&](Form2 *w) {
-                shown << w->windowTitle();
-                for (int i = 0; i < w->List1->count(); ++i)
-                    shown << w->List1->item(i)->text();
-                QCOMPARE(rig.component->PlayState(), int(MediaPlayer::Stopped));
-                rig.player->raiseError("stopped");   // the stop's own complaint goes unsaid
-                const QSize before = w->size();
-                w->setMinimumSize(1, 1);
-                w->resize(60, 100);
-                QTRY_VERIFY(w->size() != before && w->size() != QSize(60, 100));
-                QVERIFY(w->OuterWidth() >= Form2::kMinOuterWidth && w->OuterHeight() >= Form2::kMinOuterHeight);
-                QVERIFY(w->height() - w->Frame1->geometry().bottom() <= 4);   // 40 twips above the bottom
-                w->List1->setCurrentRow(c.row);
-                w->activateWindow();
-                QVERIFY(QTest::qWaitForWindowActive(w));
-                if (c.close != doubleClick) {
-                    QTest::keyClick(w->List1, c.close.key(), c.close.keyboardModifiers());
-                } else {
-                    const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
-                    QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
-                    QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
-                }
-                QTRY_VERIFY(!w->isVisible());   // an access key clicks its button a moment later
-            });
-            rig.form->Cmd1_MouseDown(9, 1, 0, 0, 0);
-            QCOMPARE(shown, QStringList{QStringLiteral("More Tracks Found : %1 ").arg(c.tracks - 9)}
-                                + seq("", c.tracks, 10));
-            QVERIFY(!rig.form->form2());
-            QCOMPARE(rig.messages(), QStringList());
-            QCOMPARE(rig.borders(), QStringList{"9"});
-            QCOMPARE(rig.opened().mid(1), seq(rig.disc.path("Mpegav/"), c.plays, qMax(c.plays, 1)));
-        }
+        QFETCH(More, c);
+        FormRig rig;
+        rig.insertDisc(c.tracks);
+        rig.form->mnuPlayVCD_Click();
+        QStringList shown;
+        whenModal([&](Form2 *w) {
+            shown << w->windowTitle();
+            for (int i = 0; i < w->List1->count(); ++i)
+                shown << w->List1->item(i)->text();
+            QCOMPARE(rig.component->PlayState(), int(MediaPlayer::Stopped));
+            rig.player->raiseError("stopped");   // the stop's own complaint goes unsaid
+            const QSize before = w->size();
+            w->setMinimumSize(1, 1);
+            w->resize(60, 100);
+            QTRY_VERIFY(w->size() != before && w->size() != QSize(60, 100));
+            QVERIFY(w->OuterWidth() >= Form2::kMinOuterWidth && w->OuterHeight() >= Form2::kMinOuterHeight);
+            QVERIFY(w->height() - w->Frame1->geometry().bottom() <= 4);   // 40 twips above the bottom
+            w->List1->setCurrentRow(c.row);
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            if (c.close != QKeyCombination()) {
+                QTest::keyClick(w->List1, c.close.key(), c.close.keyboardModifiers());
+            } else {
+                const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
+                QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
+            }
+            QTRY_VERIFY(!w->isVisible());   // an access key clicks its button a moment later
+        });
+        rig.form->Cmd1_MouseDown(9, 1, 0, 0, 0);
+        QCOMPARE(shown, QStringList{QStringLiteral("More Tracks Found : %1 ").arg(c.tracks - 9)} + seq("", c.tracks, 10));
+        QVERIFY(!rig.form->form2());
+        QCOMPARE(rig.messages(), QStringList());
+        QCOMPARE(rig.borders(), QStringList{"9"});
+        QCOMPARE(rig.opened().mid(1), seq(rig.disc.path("Mpegav/"), c.plays, qMax(c.plays, 1)));
     }
 
     // An image from any route plays like a disc, to its last track; another
     // swaps it; Close takes it out, and with no optical drive there is no disc.
     // A Super Video CD plays the same way from its MPEG2 folder.
+    void imageFromEveryRoute_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("nrg on the command line") << "command line" << "nrg";
+        QTest::newRow("cue sheet dropped") << "drop" << "cue";
+        QTest::newRow("bin from the open dialog") << "open dialog" << "bin";
+        QTest::newRow("toc from the recent list") << "recent list" << "toc";
+        QTest::newRow("super video cd on the command line") << "command line" << "svcd";
+    }
+
     void imageFromEveryRoute()
     {
-        const std::pair<QString, const char *> routes[] = {
-            {"command line", "nrg"}, {"drop", "cue"}, {"open dialog", "bin"}, {"recent list", "toc"}, {"command line", "svcd"}};
-        for (const auto &[route, kind] : routes) {
-            const QString image = TestMedia::vcdImage(kind);
-            const bool svcd = QLatin1String(kind) == "svcd";
-            DiscRig d(false, [&](DiscRig &) { return route == "command line" ? image : QString(); });
-            QMimeData drop;
-            drop.setUrls({QUrl::fromLocalFile(image)});
-            if (route == "drop")
-                d.form.Form_OLEDragDrop(&drop);
-            d.rig.platform.openDialog.answer = image;
-            if (route == "open dialog")
-                d.form.mnuOpen->trigger();
-            if (route == "recent list") {
-                d.form.UpdateRecentFiles(image);
-                d.form.mnuRecent_Click(0);
-            }
-            const QString tracks = svcd ? "MPEG2/AVSEQ0%1.MPG" : "MPEGAV/AVSEQ0%1.DAT";
-            d.waitPlaying(d.track(1, tracks));
-            // The sizes are what plays: 2,324 bytes a sector, not the 2,048 the directory counts.
-            const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
-                                           : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
-            QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
-            QCOMPARE(d.rig.borders(), QStringList{"0"});
-            QCOMPARE(d.form.Drive1.List(0), svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD");
-            QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
-            QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2, tracks)), 15000);
-            QCOMPARE(d.rig.borders(), QStringList{"1"});
-            QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
-            d.form.PlayFile(TestMedia::vcdImage("2336"));
-            d.waitPlaying(d.track(1));
-            QCOMPARE(std::pair(d.form.Drive1.List(0), d.rig.enabledLabels()), std::pair(QString("disc-image T2336"), 1));
-            const QDir laid(QFileInfo(d.form.CDDriveRoot()).canonicalFilePath() + "/..");
-            QCOMPARE(laid.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);   // the first image's went
-            d.form.mnuClose->trigger();
-            QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Closed));
-            QCOMPARE(std::pair(d.rig.slotStates() == FormRig::emptySlots(), d.form.Drive1.ListCount()), std::pair(true, 0));
-            d.form.mnuPlayVCD_Click();
-            QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
+        QFETCH(QString, route);
+        QFETCH(QString, kind);
+        const QString image = TestMedia::vcdImage(kind);
+        const bool svcd = kind == "svcd";
+        DiscRig d(false, [&](DiscRig &) { return route == "command line" ? image : QString(); });
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(image)});
+        if (route == "drop")
+            d.form.Form_OLEDragDrop(&drop);
+        d.rig.platform.openDialog.answer = image;
+        if (route == "open dialog")
+            d.form.mnuOpen->trigger();
+        if (route == "recent list") {
+            d.form.UpdateRecentFiles(image);
+            d.form.mnuRecent_Click(0);
         }
+        const QString tracks = svcd ? "MPEG2/AVSEQ0%1.MPG" : "MPEGAV/AVSEQ0%1.DAT";
+        d.waitPlaying(d.track(1, tracks));
+        // The sizes are what plays: 2,324 bytes a sector, not the 2,048 the directory counts.
+        const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
+                                       : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
+        QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
+        QCOMPARE(d.rig.borders(), QStringList{"0"});
+        QCOMPARE(d.form.Drive1.List(0), svcd ? "disc-image TESTSVCD" : "disc-image TESTVCD");
+        QCOMPARE(d.form.recentCaption(0), "&1: " + image.toLower());
+        QTRY_VERIFY_WITH_TIMEOUT(d.form.windowTitle() == captionFor(d.track(2, tracks)), 15000);
+        QCOMPARE(d.rig.borders(), QStringList{"1"});
+        QTRY_VERIFY_WITH_TIMEOUT(d.form.mnuOpen->isEnabled(), 15000);
+        d.form.PlayFile(TestMedia::vcdImage("2336"));
+        d.waitPlaying(d.track(1));
+        QCOMPARE(std::pair(d.form.Drive1.List(0), d.rig.enabledLabels()), std::pair(QString("disc-image T2336"), 1));
+        const QDir laid(QFileInfo(d.form.CDDriveRoot()).canonicalFilePath() + "/..");
+        QCOMPARE(laid.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);   // the first image's went
+        d.form.mnuClose->trigger();
+        QTRY_COMPARE(d.rig.component->PlayState(), int(MediaPlayer::Closed));
+        QCOMPARE(std::pair(d.rig.slotStates() == FormRig::emptySlots(), d.form.Drive1.ListCount()), std::pair(true, 0));
+        d.form.mnuPlayVCD_Click();
+        QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
     }
 
     // A damaged image is named in the message, and the window stays usable.
@@ -521,57 +556,70 @@ private slots:
     // Trouble in the drive while a track plays: a scratch costs a moment and the track plays to
     // its end; a disc taken out ends the track quietly and empties the panel. (A long unreadable
     // stretch breaks off as from an image: damagedImages.)
+    void driveTrouble_data()
+    {
+        QTest::addColumn<bool>("takenOut");
+        QTest::newRow("a scratch") << false;
+        QTest::newRow("taken out while it plays") << true;
+    }
+
     void driveTrouble()
     {
+        QFETCH(bool, takenOut);
         if (fakeDrive().isEmpty())
             QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
         const QByteArray disc = "disc " + rawImage("cue") + "\n";
         const QByteArray scratch = "bad 510 514\n";   // in the first track, which starts at 450 (tst_platform)
-        for (const bool takenOut : {false, true}) {
+        script("tray open\n");
+        DiscRig d(true, {}, true);
+        d.rig.mpv->setSpeed(1.0);
+        d.form.mnuContinuousPlay->setChecked(false);
+        script(disc + (takenOut ? "" : scratch));
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+        d.form.mnuPlayVCD_Click();
+        d.waitPlaying(d.track(1));
+        if (takenOut)
             script("tray open\n");
-            DiscRig d(true, {}, true);
-            d.rig.mpv->setSpeed(1.0);
-            d.form.mnuContinuousPlay->setChecked(false);
-            script(disc + (takenOut ? "" : scratch));
-            QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
-            d.form.mnuPlayVCD_Click();
-            d.waitPlaying(d.track(1));
-            if (takenOut)
-                script("tray open\n");
-            double reached = 0;
-            QTRY_VERIFY_WITH_TIMEOUT(
-                (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 15000);
-            QCOMPARE(d.rig.messages(), QStringList());
-            if (takenOut)
-                QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
-                                                        && d.rig.slotStates() == FormRig::emptySlots()));
-            else
-                QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));   // on past the scratch
-        }
+        double reached = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 15000);
+        QCOMPARE(d.rig.messages(), QStringList());
+        if (takenOut)
+            QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
+                                                    && d.rig.slotStates() == FormRig::emptySlots()));
+        else
+            QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));   // on past the scratch
     }
 
     // A drive the user may not read: the window says so once, naming the group that owns the
     // device, keeps the panel empty and stays usable; once the user may, the disc shows.
+    void unreadableDrive_data()
+    {
+        QTest::addColumn<QByteArray>("gid");   // the device's owner
+        QTest::addColumn<QString>("group");
+        QTest::newRow("gid 6: disk") << QByteArray("6") << "disk";
+        QTest::newRow("a gid of no group: cdrom") << QByteArray("54321") << "cdrom";
+    }
+
     void unreadableDrive()
     {
+        QFETCH(QByteArray, gid);
+        QFETCH(QString, group);
         if (fakeDrive().isEmpty())
             QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
         const QByteArray disc = "disc " + rawImage("cue") + "\n";
         const QString told = "The disc in sr0 cannot be read: permission denied. Ask for your user to be added to "
                              "the %1 group.";
-        const struct { QByteArray gid; QString group; } cases[] = {{"6", "disk"}, {"54321", "cdrom"}};
-        for (const auto &c : cases) {
-            script("deny\ngid " + c.gid + "\n" + disc);
-            DiscRig d(true, {}, true);
-            for (int tick = 0; tick < 3; ++tick)
-                d.form.Timer1_Timer();
-            QCOMPARE(d.rig.messages(), QStringList{told.arg(c.group)});
-            QCOMPARE(d.rig.slotStates(), FormRig::emptySlots());
-            stillPlaysAGoodFile(d.rig);
-            script("gid " + c.gid + "\n" + disc);
-            QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
-            QCOMPARE(d.rig.messages().size(), 1);
-        }
+        script("deny\ngid " + gid + "\n" + disc);
+        DiscRig d(true, {}, true);
+        for (int tick = 0; tick < 3; ++tick)
+            d.form.Timer1_Timer();
+        QCOMPARE(d.rig.messages(), QStringList{told.arg(group)});
+        QCOMPARE(d.rig.slotStates(), FormRig::emptySlots());
+        stillPlaysAGoodFile(d.rig);
+        script("gid " + gid + "\n" + disc);
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+        QCOMPARE(d.rig.messages().size(), 1);
     }
 };
 
