@@ -49,7 +49,7 @@ void TestWindow::startUp()
             QCOMPARE(rig.player->viewOptions, (QMap<int, bool>{{23, true}, {26, true}, {1025, true}, {1108, true}}));
             for (int i = 0; i < Form1::kSlots; ++i)
                 QCOMPARE(form.Lbl1[i]->text(), i < 9 ? QString::number(i + 1) : QStringLiteral("---"));
-            QVERIFY(!(new DesktopIntegration(form.remoteControls(), QDBusConnection(QStringLiteral("no bus"))))->isRegistered());
+            QVERIFY(!(new DesktopIntegration(form.remoteControls(), QDBusConnection("no bus")))->isRegistered());
         }
         // A file named plays alone: the disc's tracks do not follow it.
         rig.player->finishMedium(FakeMediaPlayer::EndOrder::EndThenStop);
