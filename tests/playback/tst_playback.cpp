@@ -102,6 +102,7 @@ private slots:
         QTest::newRow("gives out from the list") << "disc15 f12 givesout error"
                                                  << "Run " + idle + all + " | AVSEQ13 | closed | " + bad;
         QTest::newRow("track fails") << "t0 openfails t1" << idle + "1 2! 3 | AVSEQ01 AVSEQ02" + failed;
+        QTest::newRow("on to the 9th") << "disc15 t7 end" << playing + "1 2 3 4 5 6 7 8 9* --- | AVSEQ08 AVSEQ09 | playing | ";
         QTest::newRow("10th on") << "disc15 t3 f12 end" << playing + all + "* | AVSEQ04 AVSEQ13 AVSEQ14 | playing | ";
         QTest::newRow("10th on, closed") << "disc15 t3 f12 close" << idle + all + " | AVSEQ04 AVSEQ13 | closed | ";
         QTest::newRow("10th on fails") << "disc15 t3 openfails f12" << idle + all + "* | AVSEQ04 AVSEQ13" + failed;
