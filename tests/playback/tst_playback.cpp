@@ -89,6 +89,7 @@ private slots:
         QTest::newRow("file ends") << "drop late tick" << stopped + "clip | stopped | ";
         QTest::newRow("file, end told first") << "loop drop end tick" << "Run Close Open PlayVCD (timer) +loop | 1 2 3 | clip | stopped | ";
         QTest::newRow("stopped by the user") << "t0 stop tick" << stopped + "AVSEQ01 | stopped | ";
+        QTest::newRow("disc out while stopped") << "t0 stop eject tick" << idle + " | AVSEQ01 | closed | ";
         QTest::newRow("fall while loading") << "t0 loading end tick" << stopped + "AVSEQ01 | stopped | ";
         // The timer clears the marker only when idle, fits the window unless
         // minimised; a move over the picture fits it and hides slot buttons.
@@ -155,6 +156,7 @@ private slots:
             {"givesout", [&] { p.setPlayState(MediaPlayer::Stopped), p.setFileName(QString()); }},
             {"openfails", [&] { p.openError = "Cannot play this file"; }}, {"jam", [&] { p.playFails = true; }},
             {"unjam", [&] { p.playFails = false; }}, {"nodrive", [&] { rig.platform.drives.entries.clear(); }},
+            {"eject", [&] { rig.platform.cdAudio.statusReply = "false"; }},
             {"unreadable", [&] { rig.platform.files.probeErrors.insert(rig.disc.path("Mpegav")); }},
             {"svcd", [&] { QDir(rig.disc.path()).rename("Mpegav", "Mpegsav"), rig.scan(); }},
             {"disc15", [&] { rig.disc.addTracks("Mpegav", 15), rig.scan(); }},
