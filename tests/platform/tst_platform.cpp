@@ -248,6 +248,7 @@ private slots:
         refused("ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found.");
         refused("cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short");
         QTest::newRow("firmware") << put("firmware.bin", QByteArray(200000, 'Z')) << "(no image)" << 0;
+        QTest::newRow("sheet for no file system") << put("fw.cue", "FILE \"firmware.bin\" BINARY" + track) << "(no image)" << 0;
         QTest::newRow("no video cd") << put("data.bin", QByteArray(image).replace("MPEGAV", "MPEGXX")) << "(no Video CD)" << 0;
         // A Super Video CD's tracks are in a folder of another name.
         QTest::newRow("svcd folder") << put("s.bin", QByteArray(image).replace(QByteArray("\6MPEGAV", 8), "\7MPEGSAV"))

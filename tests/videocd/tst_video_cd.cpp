@@ -289,6 +289,9 @@ private slots:
         }
         QTest::mouseClick(form.Lbl1[0], Qt::LeftButton);
         QCOMPARE(rig.opened().size(), 2);
+        put(rig.disc, seq("MPEGAV/", 11));   // the more-tracks slot rises too
+        form.LoadTrackList(), moveOver(form.Lbl1[9]);
+        QVERIFY(up(9));
     }
 
     // The last slot stops the track and lists the tracks from the tenth on, in a
