@@ -4,7 +4,6 @@
 #include "videocd/Form2.h"
 
 #include <QApplication>
-#include <QFrame>
 #include <QIcon>
 #include <QLayout>
 #include <QMenu>

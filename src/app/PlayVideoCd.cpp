@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QListWidget>
-#include <QPointer>
 
 namespace tavero {
 
