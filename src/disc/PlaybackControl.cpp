@@ -292,8 +292,9 @@ Parsed parse(const QByteArray &lotBytes, const QByteArray &psdBytes, std::uint32
     };
     std::map<std::uint32_t, Seen> seen;
     std::deque<std::pair<std::uint32_t, QString>> queue;
+    // The LOT holds offsets only; a target may hold a marker instead.
     const auto reach = [&](unsigned value, const QString &who) {
-        if (value >= kMultiDefaultNoNumbers)
+        if (value == kNoTarget || (who.isEmpty() && value >= kMultiDefaultNoNumbers))
             return;
         const std::uint32_t at = value * 8u;
         if (seen.emplace(at, Seen{}).second)
