@@ -29,6 +29,9 @@ struct Reasons {
         else
             ++dropped;
     }
+    // Crafted tables can hold millions of faults: past the limit they are
+    // counted, not worded.
+    bool full() const { return list.size() >= kMaxReasons; }
     std::vector<QString> take()
     {
         if (dropped)
@@ -73,11 +76,6 @@ PbcWait timeByte(unsigned v)
     return {v <= 60 ? int(v) : (int(v) - 60) * 10 + 60, false};
 }
 
-QString hex(std::uint32_t offset)
-{
-    return QStringLiteral("0x%1").arg(offset, 0, 16);
-}
-
 SegmentContent contentOf(std::uint8_t b)
 {
     SegmentContent c;
@@ -95,39 +93,39 @@ SegmentContent contentOf(std::uint8_t b)
 PlayItem resolveItem(unsigned v, const DiscFacts &disc, const QString &who, Reasons &reasons)
 {
     PlayItem item;
-    const auto refuse = [&](const QString &why) {
-        reasons.add(QStringLiteral("%1: its play item %2 %3").arg(who).arg(v).arg(why));
+    const auto refuse = [&](const char *why, qint64 count = 0) {
+        if (reasons.full())
+            ++reasons.dropped;
+        else
+            reasons.add(QStringLiteral("%1: its play item %2 %3").arg(who).arg(v).arg(QString::fromLatin1(why).replace(
+                QLatin1String("%1"), QString::number(count))));
         return PlayItem{};
     };
     if (v < 2)
         return item;
     if (v <= 99) {
         if (int(v) > disc.tracks + 1)
-            return refuse(QStringLiteral("is past the disc's %1 tracks").arg(disc.tracks));
-        item.kind = PlayItem::Kind::Track;
-        item.number = int(v);
-        return item;
+            return refuse("is past the disc's %1 tracks", disc.tracks);
+        return PlayItem{PlayItem::Kind::Track, int(v), 0, 0, {}};
     }
     if (v <= 599) {
         if (int(v) - 99 > disc.entries)
-            return refuse(QStringLiteral("is past the disc's %1 entry points").arg(disc.entries));
-        item.kind = PlayItem::Kind::Entry;
-        item.number = int(v) - 99;
-        return item;
+            return refuse("is past the disc's %1 entry points", disc.entries);
+        return PlayItem{PlayItem::Kind::Entry, int(v) - 99, 0, 0, {}};
     }
     if (v <= 999 || v >= 1000 + kMaxSegments)
-        return refuse(QStringLiteral("is not a number a play item can have"));
+        return refuse("is not a number a play item can have");
     const int n = int(v) - 999;
     if (n > int(disc.segments.size()))
-        return refuse(QStringLiteral("is past the disc's %1 segments").arg(disc.segments.size()));
+        return refuse("is past the disc's %1 segments", qint64(disc.segments.size()));
     const Segment &s = disc.segments[std::size_t(n - 1)];
     if (s.content & 0x20)
-        return refuse(QStringLiteral("lands on the continuation of an earlier segment"));
+        return refuse("lands on the continuation of an earlier segment");
     if (!disc.segmentAddressValid)
-        return refuse(QStringLiteral("is a segment, and INFO gives no valid address for the segments"));
+        return refuse("is a segment, and INFO gives no valid address for the segments");
     const std::uint32_t bytes = std::size_t(n - 1) < disc.segmentBytes->size() ? (*disc.segmentBytes)[std::size_t(n - 1)] : 0;
     if (bytes == 0)
-        return refuse(QStringLiteral("has no file SEGMENT/ITEM%1.DAT on the disc").arg(n, 4, 10, QLatin1Char('0')));
+        return refuse("is segment %1, which has no file on the disc", n);
     item.kind = PlayItem::Kind::Segment;
     item.number = n;
     item.lsn = disc.firstSegmentLsn + std::uint32_t(kSegmentSectors) * std::uint32_t(n - 1);
@@ -155,7 +153,10 @@ std::optional<RawList> decode(const Table &t, std::uint32_t at, const QString &w
 {
     *state = State::Refused;
     const auto fits = [&](std::uint32_t bytes) { return std::uint64_t(at) + bytes <= t.size; };
-    const QString runsPast = QStringLiteral("runs past the end of the PSD");
+    const auto cut = [why] {
+        *why = QStringLiteral("runs past the end of the PSD");
+        return std::nullopt;
+    };
     if (!fits(1)) {
         *why = QStringLiteral("lies past the end of the PSD (%1 bytes)").arg(t.size);
         return std::nullopt;
@@ -165,10 +166,8 @@ std::optional<RawList> decode(const Table &t, std::uint32_t at, const QString &w
     raw.name = who;
     raw.list.offset = at;
     if (type == kPlayList) {
-        if (!fits(kPlayHead) || !fits(kPlayHead + 2 * t.u8(at + 1))) {
-            *why = runsPast;
-            return std::nullopt;
-        }
+        if (!fits(kPlayHead) || !fits(kPlayHead + 2 * t.u8(at + 1)))
+            return cut();
         const unsigned count = t.u8(at + 1);
         raw.id = int(t.u16(at + 2));
         raw.previous = t.u16(at + 4), raw.next = t.u16(at + 6), raw.back = t.u16(at + 8);
@@ -180,19 +179,15 @@ std::optional<RawList> decode(const Table &t, std::uint32_t at, const QString &w
             play.items.push_back(resolveItem(t.u16(at + kPlayHead + 2 * i), disc, who, reasons));
         raw.list.body = std::move(play);
     } else if (type == kSelection || type == kExtSelection) {
-        if (!fits(kSelectionHead)) {
-            *why = runsPast;
-            return std::nullopt;
-        }
+        if (!fits(kSelectionHead))
+            return cut();
         PbcSelectionList sel;
         sel.flags = int(t.u8(at + 1));
         const int count = int(t.u8(at + 2)), base = int(t.u8(at + 3));
         sel.hasAreas = (sel.flags & 1) || type == kExtSelection;
         const std::uint32_t size = kSelectionHead + 2 * count + (sel.hasAreas ? (4 + count) * kAreaBytes : 0);
-        if (!fits(size)) {
-            *why = runsPast;
-            return std::nullopt;
-        }
+        if (!fits(size))
+            return cut();
         if (count > kMaxSelections || (count > 0 && (base < 1 || base + count > kHighestKey))) {
             *why = QStringLiteral("numbers its %1 selections from %2, past the keys 1 to 99").arg(count).arg(base);
             return std::nullopt;
@@ -219,10 +214,8 @@ std::optional<RawList> decode(const Table &t, std::uint32_t at, const QString &w
         }
         raw.list.body = std::move(sel);
     } else if (type == kEndList) {
-        if (!fits(kEndBytes)) {
-            *why = runsPast;
-            return std::nullopt;
-        }
+        if (!fits(kEndBytes))
+            return cut();
         PbcEndList end;
         end.nextDisc = int(t.u8(at + 1));
         if (end.nextDisc > disc.volumeCount) {
@@ -258,10 +251,9 @@ struct Parsed {
 // One pair of LOT and PSD, walked from the LOT's lists through every
 // target they name; each offset is decoded once.
 Parsed parse(const QByteArray &lotBytes, const QByteArray &psdBytes, std::uint32_t psdSize, int highest, int startNumber,
-             const DiscFacts &disc)
+             const DiscFacts &disc, Reasons reasons)
 {
     Parsed out;
-    Reasons reasons;
     // Faults in the tables themselves, as opposed to items the disc lacks:
     // they decide between the extended and the plain tables.
     const auto damaged = [&](const QString &why) {
@@ -298,7 +290,7 @@ Parsed parse(const QByteArray &lotBytes, const QByteArray &psdBytes, std::uint32
             return;
         const std::uint32_t at = value * 8u;
         if (seen.emplace(at, Seen{}).second)
-            queue.emplace_back(at, who.isEmpty() ? QStringLiteral("the list at PSD offset %1").arg(hex(at)) : who);
+            queue.emplace_back(at, who.isEmpty() ? QStringLiteral("the list at PSD offset 0x%1").arg(at, 0, 16) : who);
     };
     std::vector<std::uint32_t> lotOffsets(std::size_t(std::max(listed, 0)) + 1, kNoTarget);
     for (int n = 1; n <= listed; ++n) {
@@ -366,7 +358,12 @@ Parsed parse(const QByteArray &lotBytes, const QByteArray &psdBytes, std::uint32
             }
             const Seen &s = seen[v * 8u];
             if (s.index < 0) {
-                fault(s.state, QStringLiteral("%1: its %2 target %3; it is disabled").arg(raw.name, what, s.why));
+                if (reasons.full() && (out.damage > 0 || s.state != State::Refused)) {
+                    out.damage += s.state == State::Refused;
+                    ++reasons.dropped;
+                } else {
+                    fault(s.state, QStringLiteral("%1: its %2 target %3; it is disabled").arg(raw.name, what, s.why));
+                }
                 return target;
             }
             target.kind = PbcTarget::Kind::List;
@@ -462,13 +459,13 @@ PlaybackControl readPlaybackControl(const PbcInput &in)
 
     // A later disc of an album may be marked to start at list 2.
     const int startNumber = (head.u8(43) & kInfoContinued) && none.volumeNumber > 1 ? 2 : 1;
-    Parsed plain = parse(in.lot, in.psd, psdSize, highest, startNumber, disc);
+    Parsed plain = parse(in.lot, in.psd, psdSize, highest, startNumber, disc, infoReasons);
     Parsed chosen;
     const bool hasExtended = !in.lotX.isEmpty() && !in.psdX.isEmpty();
     if (hasExtended) {
         // INFO gives the plain table's size only; the file bounds the other.
         Parsed ext = parse(in.lotX, in.psdX, std::uint32_t(std::min<qsizetype>(in.psdX.size(), kMaxPsdBytes)), highest,
-                           startNumber, disc);
+                           startNumber, disc, infoReasons);
         const bool useExt = ext.pbc.usable() && (ext.damage == 0 || !plain.pbc.usable() || ext.damage <= plain.damage);
         if (useExt) {
             chosen = std::move(ext);
@@ -489,9 +486,6 @@ PlaybackControl readPlaybackControl(const PbcInput &in)
     pbc.volumeCount = none.volumeCount;
     pbc.volumeNumber = none.volumeNumber;
     pbc.segmentCount = none.segmentCount;
-    std::vector<QString> all = infoReasons.take();
-    all.insert(all.end(), pbc.reasons.begin(), pbc.reasons.end());
-    pbc.reasons = std::move(all);
     return std::move(pbc);
 }
 
