@@ -19,7 +19,7 @@
 //              mnu100 / mnu50 / mnu200 the sizes, mnuD01 ... separators,
 //              mnuTaveroHelp / mnuMPHelp the two help items.
 //   twips      the unit the window's geometry was drawn in, 15 to a pixel
-//              (playback/Twips.h).
+//              (platform/Twips.h).
 //   MCI        the old system's command strings for the CD audio device
 //              ("status cd media present"); only videocd/CdDrive.cpp
 //              speaks them, the Linux seam answers them.

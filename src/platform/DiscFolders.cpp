@@ -33,14 +33,6 @@ void removeTree(const QString &folder)
     ::nftw(native(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, int entry)
-{
-    auto track = std::make_shared<DiscTrack>();
-    track->disc = disc;
-    track->entry = disc->tree().entries[std::size_t(entry)];
-    return track;
-}
-
 } // namespace
 
 // Each running program lays its discs out in a folder named after its
@@ -118,7 +110,7 @@ std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path)
             continue;
         const int entry = it.value()->tree().find(canonical.mid(it.key().size() + 1));
         if (entry > 0 && !it.value()->tree().entries[std::size_t(entry)].folder)
-            return trackOf(it.value(), entry);
+            return it.value()->track(it.value()->tree().entries[std::size_t(entry)]);
         return nullptr;
     }
     return findOnMount(canonical);
@@ -148,7 +140,7 @@ std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
     const QString key = best->id + QLatin1Char(' ') + best->source;
     if (key != mountedKey_ || !mounted_) {
         QString error;
-        mounted_ = Disc::open(best->source, &error);
+        mounted_ = openDisc(best->source, &error);
         mountedKey_ = key;
     }
     if (!mounted_)
@@ -159,7 +151,7 @@ std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
     const int entry = mounted_->tree().find(relative);
     if (entry <= 0 || !mounted_->tree().entries[std::size_t(entry)].form2)
         return nullptr;
-    return trackOf(mounted_, entry);
+    return mounted_->track(mounted_->tree().entries[std::size_t(entry)]);
 }
 
 } // namespace tavero

@@ -11,7 +11,7 @@
 // optical drive (or of an image file standing for one) is read from the
 // mount's source, since the kernel cannot read it.
 
-#include "platform/Disc.h"
+#include "platform/DiscSource.h"
 
 #include <QHash>
 #include <QString>

@@ -64,7 +64,7 @@ DiscImages::Result LinuxCdDrives::insertImage(const QString &path)
     using Outcome = DiscImages::Outcome;
     QString why;
     OpenFailure failure = OpenFailure::Other;
-    std::shared_ptr<Disc> disc = Disc::open(path, &why, &failure);
+    std::shared_ptr<Disc> disc = openDisc(path, &why, &failure);
     if (!disc)
         return failure == OpenFailure::NotAnImage ? DiscImages::Result{Outcome::NotAnImage, {}}
                                                   : DiscImages::Result{Outcome::Failed, cannotOpen(path, why)};
@@ -145,7 +145,7 @@ bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, in
     std::thread([pending, device = d->device] {
         QString error;
         OpenFailure failure = OpenFailure::Other;
-        std::shared_ptr<Disc> disc = Disc::open(device, &error, &failure);
+        std::shared_ptr<Disc> disc = openDisc(device, &error, &failure);
         const std::lock_guard<std::mutex> lock(pending->mutex);
         pending->disc = std::move(disc);
         pending->failure = failure;

@@ -12,7 +12,7 @@
 // moves on to the next Video CD track.
 
 #include <QString>
-#include "playback/Twips.h"
+#include "platform/Twips.h"
 
 #include <QWidget>
 

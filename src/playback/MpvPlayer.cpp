@@ -3,7 +3,7 @@
 #include "playback/MpvDiscStreams.h"
 #include "playback/MpvSoftwareView.h"
 #include "playback/MpvVideoWindow.h"
-#include "platform/VideoPath.h"
+#include "playback/VideoPath.h"
 
 #include <QActionGroup>
 #include <QLayout>

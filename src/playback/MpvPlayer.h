@@ -52,7 +52,7 @@
 // would only be a software rasterizer (MpvSoftwareView; should OpenGL fail
 // to start, the picture falls back to that too). Output::Auto chooses
 // Headless when Qt runs without a display (the offscreen or minimal
-// platform), else as platform/VideoPath.h says (TAVERO_VIDEO=gl|software
+// platform), else as playback/VideoPath.h says (TAVERO_VIDEO=gl|software
 // overriding).
 //
 // The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never

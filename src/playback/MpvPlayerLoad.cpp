@@ -1,7 +1,7 @@
 // MpvPlayer: opening a file, and what mpv reports while it plays.
 #include "playback/MpvPlayer.h"
-#include "platform/Disc.h"
-#include "platform/DiscEntries.h"
+#include "disc/Disc.h"
+#include "disc/DiscEntries.h"
 #include "playback/ControlBar.h"
 #include "playback/MpvDiscStreams.h"
 #include "playback/MpvSoftwareView.h"
