@@ -335,8 +335,10 @@ Parsed parse(const QByteArray &lotBytes, const QByteArray &psdBytes, std::uint32
         if (n <= 2 && !fault.isEmpty())
             startFaults[n] = QStringLiteral("list %1 %2").arg(n).arg(fault);
         if (!fault.isEmpty()) {
+            // A list kept from number keys is the disc's wish, not a fault.
+            const QString why = QStringLiteral("list %1 %2").arg(n).arg(fault);
             if (raw)
-                damaged(QStringLiteral("list %1 %2").arg(n).arg(fault));
+                raw->list.rejected && raw->list.number == n ? reasons.add(why) : damaged(why);
             continue;
         }
         pbc.byNumber[std::size_t(n)] = s.index;

@@ -132,8 +132,10 @@ struct PbcEndList {
 };
 
 struct PbcList {
-    int number = 0;                // its list number; 0 when it has none (end lists, lists out of the LOT)
-    bool rejected = false;         // the disc marks it unreachable by number
+    // The LOT's number for it, else the one it gives itself (0 for an end
+    // list the LOT does not name): for messages, and for a "go to list".
+    int number = 0;
+    bool rejected = false;         // the disc keeps it from number keys: byNumber leaves it out
     std::uint32_t offset = 0;      // bytes into the table it came from
     PbcTarget previous, next, back;   // back: the remote's Return
     std::variant<PbcPlayList, PbcSelectionList, PbcEndList> body;
@@ -151,7 +153,7 @@ struct PlaybackControl {
     std::vector<PbcList> lists;
     std::vector<int> byNumber;     // list number -> index into lists, -1 for none; [0] unused
     std::map<std::uint32_t, int> byOffset;   // byte offset in the table -> index into lists
-    std::vector<QString> reasons;  // what was left out and why, at most a hundred
+    std::vector<QString> reasons;  // what was left out and why: a hundred, then a count of the rest
 };
 
 // Never throws, never reads outside the given bytes.
