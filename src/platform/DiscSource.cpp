@@ -1,5 +1,6 @@
 #include "platform/DiscSource.h"
 
+#include "disc/ImageKinds.h"
 #include "platform/ImageFiles.h"
 
 #include <QFile>
@@ -125,11 +126,7 @@ bool readNero(const QString &path, ImageLayout *layout, QString *error)
 
 bool isDiscImageName(const QString &path)
 {
-    for (const char *ext : {".cue", ".nrg", ".toc", ".bin", ".img", ".mdf", ".ccd", ".mds"}) {
-        if (path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return imageKindOf(path) != nullptr;
 }
 
 std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, OpenFailure *why)
@@ -174,14 +171,15 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         *error = QStringLiteral("it is not an ordinary file");
         return nullptr;
     }
-    const QString ext = QFileInfo(path).suffix().toLower();
+    // Bare sectors are told by what they hold, whatever the name.
+    const ImageKind *kind = imageKindOf(path);
+    const ImageReader reader = kind ? kind->reader : ImageReader::Raw;
     ImageLayout layout;
-    const bool read = ext == QLatin1String("cue")   ? readSheet(path, false, &layout, error)
-                      : ext == QLatin1String("toc") ? readSheet(path, true, &layout, error)
-                      : ext == QLatin1String("nrg") ? readNero(path, &layout, error)
-                      : ext == QLatin1String("ccd") ? readBeside(path, ".img", &layout, error)
-                      : ext == QLatin1String("mds") ? readBeside(path, ".mdf", &layout, error)
-                                                    : readRaw(path, &layout, error, why);
+    const bool read = reader == ImageReader::CueSheet          ? readSheet(path, false, &layout, error)
+                      : reader == ImageReader::TableOfContents ? readSheet(path, true, &layout, error)
+                      : reader == ImageReader::Nero            ? readNero(path, &layout, error)
+                      : reader == ImageReader::RawBeside       ? readBeside(path, kind->rawBeside, &layout, error)
+                                                               : readRaw(path, &layout, error, why);
     if (!read)
         return nullptr;
     if (layout.firstTrackAudio) {
