@@ -60,7 +60,7 @@ regress)
     mapfile -t dirs < <(corpora "$dir" "$t")
     echo "== $t for $seconds s"
     "$dir/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix="$dir/crashes/$t-" "${dirs[@]}" 2>&1 | tee "$dir/$t.log" | grep -E '^#[0-9]+ +(DONE|INITED)|stat::|ERROR' || true
+      -artifact_prefix="$dir/crashes/$t-" "${dirs[@]}" 2>&1 | tee "$dir/$t.log" | grep -E '^#[0-9]+[[:space:]]+(DONE|INITED)|stat::(number_of_executed_units|new_units_added)|ERROR' || true
   done
   ;;
 esac

@@ -42,6 +42,7 @@
 
 #include "files/RecentFiles.h"
 #include "platform/Platform.h"
+#include "platform/Program.h"
 #include "playback/MediaPlayer.h"
 #include "videocd/FileListBox.h"
 #include "videocd/TrackPanel.h"
@@ -65,7 +66,7 @@ struct RemoteControls;
 // The program's name as message boxes and About show it; the caption
 // carries it with a space after it at start and framed in spaces once a
 // medium is unloaded, and "Tavero : " before the path of a loaded file.
-inline const QString kAppTitle = QStringLiteral("Tavero Player v3.0");
+inline const QString kAppTitle = kProgramName + QStringLiteral(" v") + kProgramVersion;
 inline const QString kStartCaption = kAppTitle + QLatin1Char(' ');
 inline const QString kIdleCaption = QLatin1Char(' ') + kAppTitle + QLatin1Char(' ');
 inline const QString kFileCaptionPrefix = QStringLiteral("Tavero : ");
