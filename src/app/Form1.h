@@ -205,9 +205,7 @@ public:
 
     // OpenFile.cpp
     void mnuOpen_Click();
-    QString ShowOpenDialog(const QString &title, const QString &initialFileName,
-                           const QList<FileFilter> &filters, const QString &initialFolder,
-                           const QString &defaultExtension);
+    QString ShowOpenDialog(const QString &title, const QList<FileFilter> &filters, const QString &initialFolder);
 
     void UpdateRecentFiles(const QString &path);
     void mnuRecent_Click(int index);

@@ -85,8 +85,6 @@ public:
     // The same from the mount table alone, with the optical drives of the
     // last scan: cheap enough for every timer tick.
     QList<CdDrive> refresh();
-    // The drives as of the last scan or refresh.
-    const QList<CdDrive> &known() const { return drives_; }
     const CdDrive *find(const QString &name) const;
 
     // "<link folder>/<name>/"; the mount point itself (or "") when no link
@@ -97,7 +95,6 @@ public:
     // Removes every drive link; the next refresh makes them again.
     void removeLinks();
 
-    const LinuxCdPaths &paths() const { return paths_; }
     // Made on first use; "" when no safe folder can be had.
     QString linkFolder();
 

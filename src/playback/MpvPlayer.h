@@ -108,9 +108,10 @@ public:
     void setAutoSize(bool on) override;
     bool ViewOption(int id) const override { return viewOptions_.value(id, false); }
     void setViewOption(int id, bool on) override;
-    void setStartOption(int id, bool on) override { startOptions_[id] = on ? 1 : 0; }
-    void setStartOptionValue(int id, int value) override { startOptions_[id] = value; }
-    int StartOption(int id) const { return startOptions_.value(id, 0); }
+    // The start switches are the old component's settings; this one has
+    // nothing they would change, so they are taken and let go.
+    void setStartOption(int, bool) override {}
+    void setStartOptionValue(int, int) override {}
     bool Play(QString *error = nullptr) override;
     bool Pause(QString *error = nullptr) override;
     bool Stop(QString *error = nullptr) override;
@@ -121,7 +122,6 @@ public:
     // the disc's sectors; the finder (not owned) tells which.
     void setDiscTracks(DiscTrackFinder *finder) { discTracks_ = finder; }
 
-    bool isHeadless() const { return headless_; }
     // Whether the picture is drawn without OpenGL.
     bool drawsInSoftware() const { return swView_ != nullptr; }
     // Playback speed factor (1 = normal); tests play faster.
@@ -247,7 +247,6 @@ private:
     qint64 fileSize_ = -1;
     QString errorDescription_;
     QMap<int, bool> viewOptions_;
-    QMap<int, int> startOptions_;
     QSize videoSize_;
     double position_ = 0;
     double duration_ = 0;
