@@ -3,7 +3,9 @@
 // drive or lays a disc out; the readers' crafted inputs are the fuzzers'
 // (fuzz/).
 #include "disc/DiscEntries.h"
+#include "disc/DiscMenus.h"
 #include "disc/ImageLayout.h"
+#include "support/PbcDiscs.h"
 #include "support/TestMedia.h"
 
 #include <QtTest>
@@ -196,6 +198,41 @@ private slots:
         QCOMPARE(got.size(), std::size_t(times.size()));
         for (std::size_t i = 0; i < got.size(); ++i)
             QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));
+    }
+
+    // A disc's menus read through its directory: the extended tables where they hold together,
+    // the plain ones where they are cut short; a disc without menus has none.
+    void menus_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<int>("lists");
+        QTest::newRow("video cd 2.0") << PbcDiscs::videoCd() << true << 6;
+        QTest::newRow("super video cd") << PbcDiscs::superVideoCd() << false << 6;
+        QTest::newRow("extended tables cut short") << PbcDiscs::cutExtended() << false << 6;
+        QTest::newRow("none") << TestMedia::vcdImage("svcd") << false << 0;
+    }
+
+    void menus()
+    {
+        QFETCH(QString, image);
+        QFETCH(bool, extended);
+        QFETCH(int, lists);
+        ImageLayout layout;
+        QString error;
+        QVERIFY2(readCueSheet(bytesOf(image), filesBeside(image), &layout, &error), qPrintable(error));
+        const auto disc = Disc::open(makeImageSource(std::move(layout), &error), &error);
+        QVERIFY2(disc, qPrintable(error));
+        const PlaybackControl menus = readDiscMenus(*disc);
+        QCOMPARE(menus.usable(), lists > 0);
+        QCOMPARE(menus.extended, extended);
+        QCOMPARE(int(menus.lists.size()), lists);
+        if (lists) {   // the menu's still, where the disc's directory has it
+            const auto &menu = std::get<PbcSelectionList>(menus.lists[std::size_t(menus.start)].body);
+            const int still = disc->tree().find(segmentPath(menu.item.number, menus.kind));
+            QVERIFY(still > 0);
+            QCOMPARE(disc->tree().entries[std::size_t(still)].lsn, menu.item.lsn);
+        }
     }
 };
 
