@@ -81,13 +81,28 @@ public:
     bool hasAreas() const;
 
 private:
+    // What the window was last told, so that a late or doubled report is
+    // answered with Stay instead of moving the menus on.
+    enum class Asked { Nothing, Play, Hold, HoldEndless, Over };
+    // Where the walk through the current list goes on from.
+    enum class At { Enter, NextItem, ListDone, Timeout, TimeoutDone, Jump };
+
+    const PbcList *current() const;
+    const PbcSelectionList *selection() const;
+    MenuStep walk(At at, int to = -1);
+    MenuStep follow(const PbcTarget &target);
+    MenuStep hold(const PbcWait &wait);
+    MenuStep over(MenuStep step);
+    MenuStep broken();
+    bool hop();
+
     const PlaybackControl &pbc_;
     std::function<int(int)> pick_;
     int list_ = -1;
     int itemIndex_ = 0;            // the play list's item now playing
     int played_ = 0;               // times the selection's item has played
     int hops_ = 0;
-    bool holding_ = false;         // the last step was Hold
+    Asked asked_ = Asked::Nothing;
     PbcTarget pending_;            // a delayed jump, taken at the item's end
 };
 
