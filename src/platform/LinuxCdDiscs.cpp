@@ -117,7 +117,7 @@ void LinuxCdDrives::tellRefused(const QString &name)
                   .arg(name, readersGroup(d ? d->device : QString()));
 }
 
-bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, int openError)
+bool LinuxCdDrives::swappedAtLook(const QString &name, bool present, bool changed, int openError)
 {
     // Told once a disc: the drive is looked at every second until the user
     // may read it.

@@ -105,11 +105,11 @@ public:
     DiscImages::Result insertImage(const QString &path);
     bool ejectImage();
     bool imageLoaded() const { return image_.disc != nullptr; }
-    // What the last look at an optical drive found: a disc in it that no
+    // Takes what a look at an optical drive found, and tells whether another
+    // disc went in since the last look that saw one. A disc in it that no
     // mount shows is read in the background and shows at a later refresh.
     // `openError` is why the drive could not be looked at (0: it could).
-    // True when another disc went in since the last look that saw one.
-    bool noteDisc(const QString &name, bool present, bool changed, int openError = 0);
+    bool swappedAtLook(const QString &name, bool present, bool changed, int openError = 0);
     // A drive's trouble for the user, each once until it goes away; "" when
     // nothing new (see DriveQuery::takeNotice).
     QString takeNotice() { return std::exchange(notice_, QString()); }
