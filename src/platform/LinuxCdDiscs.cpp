@@ -101,7 +101,7 @@ bool LinuxCdDrives::ejectImage()
 void LinuxCdDrives::forget(const QString &name)
 {
     pending_.remove(name);
-    const Laid laid = laid_.take(name);
+    const LaidOutDisc laid = laid_.take(name);
     if (laid.disc && folders_)
         folders_->remove(laid.folder);
 }

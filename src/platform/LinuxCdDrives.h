@@ -119,7 +119,7 @@ public:
     DiscTrackFinder *tracks() { return folders(); }
 
 private:
-    struct Laid {
+    struct LaidOutDisc {
         std::shared_ptr<Disc> disc;   // null: the disc could not be read
         QString folder;
     };
@@ -140,8 +140,8 @@ private:
     bool linkFolderTried_ = false;
     std::unique_ptr<DiscFolders> folders_;
     QString imagePath_;
-    Laid image_;
-    QHash<QString, Laid> laid_;                                  // optical drive -> its disc
+    LaidOutDisc image_;
+    QHash<QString, LaidOutDisc> laid_;                                  // optical drive -> its disc
     QHash<QString, std::shared_ptr<PendingRead>> pending_;       // optical drive -> read under way
     QSet<QString> refused_;   // drives the user was told they may not read
     QSet<QString> withDisc_;  // drives whose last look found a disc
