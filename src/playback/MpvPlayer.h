@@ -26,8 +26,7 @@
 // PlayStateChange(0, 6), then Error with ErrorDescription set. A machine without a
 // sound device plays the video silently. Warning is never raised.
 //
-// View options: MediaPlayer::ViewOptions. Start options are recorded and
-// can be read back; they change nothing.
+// View options: MediaPlayer::ViewOptions. Start options change nothing.
 //
 // AutoSize on: the component's size is the video's display size times
 // 1/2, 1 or 2 (DisplaySize 1, 0, 2) plus the height of its visible bars,
@@ -193,7 +192,8 @@ private:
     void onDisplaySize(qint64 width, qint64 height);
     void onEof();
     void onShutdown();
-    QString stillReadable() const;
+    // Why the file can no longer be played to its end; "" when it can.
+    QString whyUnreadable() const;
     void finishMedium();
     void failSoon(const QString &description);
     void failPlayback(const QString &description);

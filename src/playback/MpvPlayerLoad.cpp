@@ -330,7 +330,7 @@ void MpvPlayer::onChapters(const QList<double> &times)
 
 // ---- End and failure ----------------------------------------------------
 
-QString MpvPlayer::stillReadable() const
+QString MpvPlayer::whyUnreadable() const
 {
     if (track_ && track_->brokeOff)
         return QStringLiteral("the disc could not be read there");
@@ -350,7 +350,7 @@ void MpvPlayer::finishMedium()
     const double reached = lastPlayedPosition_;
     // A stream that breaks off (a disc taken out, a file cut while it
     // plays) reaches mpv as an early end of file.
-    if (const QString broken = stillReadable(); !broken.isEmpty()) {
+    if (const QString broken = whyUnreadable(); !broken.isEmpty()) {
         failPlayback(QStringLiteral("Playback of \"%1\" broke off at %2: %3.")
                          .arg(fileName_, ControlBar::formatTime(reached), broken));
         return;
