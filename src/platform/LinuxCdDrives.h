@@ -117,6 +117,8 @@ public:
     QString rootOfTopFolder(const QString &folder);
     // Finds the disc under a path, for the player.
     DiscTrackFinder *tracks() { return folders(); }
+    // The discs laid out as folders and those mounted.
+    DiscFolders *folders();
 
 private:
     struct LaidOutDisc {
@@ -127,7 +129,6 @@ private:
 
     QList<CdDrive> build(const QList<MountRecord> &mounts) const;
     void updateLinks();
-    DiscFolders *folders();
     void takeFinishedReads();
     void forget(const QString &name);
     void tellRefused(const QString &name);

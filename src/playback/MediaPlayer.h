@@ -73,6 +73,27 @@ public:
     virtual void setCurrentPosition(double seconds) { (void)seconds; }
     virtual double Duration() const { return 0.0; }
 
+    // A disc's menus. The component offers them (a Menu button, a "Disc
+    // Menu" item in its menu, the M key) while `offered`; while `active`
+    // its digits, Page Down / Page Up, Backspace, Enter and a click on the
+    // picture are the menus' keys (DiscMenuKey, PictureClicked) and
+    // nothing else.
+    enum MenuKeys { MenuNext = 10, MenuPrevious, MenuReturn, MenuEnter };
+    virtual void setDiscMenu(bool offered, bool active) { (void)offered, (void)active; }
+    // How the next Open plays a menu's item: from `start` seconds, for
+    // `length` seconds (0: to its end), a still's high-resolution picture
+    // where it has one. At the item's end its last picture stays on screen
+    // and MenuItemEnded is raised, instead of the fall to stopped and
+    // EndOfStream. Taken by the next Open only.
+    struct MenuCue {
+        double start = 0;
+        double length = 0;
+        bool highResolution = false;
+    };
+    virtual void cueMenuItem(const MenuCue &cue) { (void)cue; }
+    // A line over the picture for `msecs`.
+    virtual void showText(const QString &text, int msecs) { (void)text, (void)msecs; }
+
     // The control's place on its parent, in twips.
     float Left() const { return twips::fromPixels(x()); }
     float Top() const { return twips::fromPixels(y()); }
@@ -86,6 +107,10 @@ signals:
     void Error();
     void Warning(int warningType, int param, const QString &description);
     void ReadyStateChange(int readyState);
+    void MenuItemEnded();
+    void DiscMenuRequested();
+    void DiscMenuKey(int key);                // 0-9 or a MenuKeys
+    void PictureClicked(double x, double y);  // across and down the picture, 0 to 1
 };
 
 } // namespace tavero

@@ -55,7 +55,9 @@ public:
     // Asynchronous requests: each returns at once.
     // Loads `target`, replacing whatever is loaded. A disc track read from
     // sectors gets a demuxer that starts before exact seeks.
-    void loadFile(const QByteArray &target, bool discTrack);
+    // `options`: mpv's per-file options, "name=value,..." (may be empty).
+    void loadFile(const QByteArray &target, bool discTrack, const QByteArray &options = {});
+    void showText(const QString &text, int msecs);
     void stop();
     void seekTo(double seconds);
     void setPaused(bool paused);

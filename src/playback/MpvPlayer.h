@@ -71,6 +71,7 @@
 #include <QPointer>
 #include <QSize>
 #include <memory>
+#include <optional>
 
 class QActionGroup;
 class QDialog;
@@ -116,6 +117,9 @@ public:
     bool Stop(QString *error = nullptr) override;
     bool Open(const QString &path, QString *error = nullptr) override;
     void ShowDialog(int which) override;
+    void setDiscMenu(bool offered, bool active) override;
+    void cueMenuItem(const MenuCue &cue) override;
+    void showText(const QString &text, int msecs) override;
 
     // Paths on a disc whose tracks the kernel cannot read are played from
     // the disc's sectors; the finder (not owned) tells which.
@@ -181,7 +185,7 @@ private:
     // MpvPlayerLoad.cpp
     void connectClient();
     void setOpening(bool on);
-    bool loadFile(const QString &absPath, QString *reason);
+    bool loadFile(const QString &absPath, const QByteArray &options, QString *reason);
     QByteArray loadTarget(const QString &absPath);
     void waitForLogText(int msecs);
     void onStartFile(qint64 entry);
@@ -215,6 +219,12 @@ private:
     void seekChapter(int step);
     void fillChaptersMenu();
     void emitMouseMove(QWidget *source, QMouseEvent *event);
+
+    // MpvPlayerMenu.cpp
+    QByteArray takeCue();
+    bool menuKeyPressed(QKeyEvent *event);
+    void clickPicture(QWidget *source, QMouseEvent *event);
+    void endMenuItem();
 
     bool headless_ = false;
     bool software_ = false;
@@ -253,6 +263,14 @@ private:
     double lastPlayedPosition_ = 0;
     double speed_ = 1.0;
     bool needsReload_ = false;
+    // A disc's menus: offered, taking the keys, the next Open's cue, and
+    // whether what plays is a menu's item (its end keeps its picture).
+    bool menuOffered_ = false;
+    bool menuActive_ = false;
+    std::optional<MenuCue> cue_;
+    bool menuItem_ = false;
+    bool endedWhileOpening_ = false;
+    QAction *discMenuAction_ = nullptr;
 
     QWidget *videoBox_ = nullptr;        // black area holding the picture
     QWidget *video_ = nullptr;           // the picture: holding MpvVideoWindow, or MpvSoftwareView
