@@ -65,6 +65,7 @@ void Form1::LoadTrackList()
     if (!state.DiscPresent) {
         state.TrackCount = 0;
         Frame1->reset(true, true);
+        forgetDiscMenus();
         return;
     }
 
@@ -102,8 +103,12 @@ void Form1::LoadTrackList()
 
     state.TrackCount = std::int16_t(qMin(count, 32767));
     Frame1->reset(true, false);
-    if (count > 0)
+    if (count > 0) {
         Frame1->showTracks(File1, *seams_.files, state.TrackFolder);
+        lookForDiscMenus(root);
+    } else {
+        forgetDiscMenus();
+    }
 }
 
 // Points the track list at a folder: TrackFolder takes the folder's name as

@@ -81,6 +81,16 @@ void Form1::createControls()
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1->start();
+    menus_.hold = new QTimer(this);
+    menus_.hold->setSingleShot(true);
+    connect(menus_.hold, &QTimer::timeout, this, [this] {
+        if (menus_.menu)
+            takeMenuStep(menus_.menu->waitEnded());
+    });
+    menus_.digits = new QTimer(this);
+    menus_.digits->setSingleShot(true);
+    menus_.digits->setInterval(1500);
+    connect(menus_.digits, &QTimer::timeout, this, &Form1::takeMenuNumber);
 
     Frame1 = new TrackPanel(client);
     Frame1->installEventFilter(this);
@@ -213,6 +223,10 @@ void Form1::connectPlayer()
     connect(WMP1, &MediaPlayer::Error, this, &Form1::WMP1_Error);
     connect(WMP1, &MediaPlayer::Warning, this, &Form1::WMP1_Warning);
     connect(WMP1, &MediaPlayer::ReadyStateChange, this, &Form1::WMP1_ReadyStateChange);
+    connect(WMP1, &MediaPlayer::DiscMenuRequested, this, &Form1::WMP1_DiscMenuRequested);
+    connect(WMP1, &MediaPlayer::DiscMenuKey, this, &Form1::WMP1_DiscMenuKey);
+    connect(WMP1, &MediaPlayer::PictureClicked, this, &Form1::WMP1_PictureClicked);
+    connect(WMP1, &MediaPlayer::MenuItemEnded, this, &Form1::WMP1_MenuItemEnded);
 }
 
 QString Form1::CDDriveRoot() const

@@ -33,7 +33,8 @@
 //   pause, stop, close, loop), PlayerEvents.cpp (the component's events),
 //   StatusTimer.cpp (the idle watch), DriveWatch.cpp (drive, disc check,
 //   track scan), PlayVideoCd.cpp (Play Video CD, the slots, the
-//   more-tracks list), OpenFile.cpp (Open File, recent files).
+//   more-tracks list), OpenFile.cpp (Open File, recent files),
+//   DiscMenus.cpp (a disc's own menus: entering and walking them).
 //
 // The controls are public on purpose: like the form they model, the window
 // is a bag of controls that its handlers (and the tests) reach directly.
@@ -44,6 +45,7 @@
 #include "platform/Platform.h"
 #include "platform/Program.h"
 #include "playback/MediaPlayer.h"
+#include "videocd/DiscMenu.h"
 #include "videocd/FileListBox.h"
 #include "videocd/TrackPanel.h"
 
@@ -84,6 +86,20 @@ struct Form1State {
     bool DiscPresent = false;
     bool StreamEnded = false;
     QString TrackFolder;
+};
+
+// A disc's own menus (its playback control): read once the disc's tracks
+// are listed, walked while the user has entered them.
+struct MenuWalk {
+    std::shared_ptr<const DiscMenuData> data;   // the disc's, once read
+    QString root;                               // the drive root they were read for
+    std::unique_ptr<DiscMenu> menu;             // while the user is in them
+    QTimer *hold = nullptr;                     // a picture held for the menu's wait
+    QTimer *digits = nullptr;                   // a number typed, waiting for more digits
+    QString typed;
+    int track = 0;          // the track the item playing lies in (2 = first); 0 for none
+    bool stepping = false;  // the window itself is opening the next item
+    double pace = 1.0;      // waits last 1/pace of their time: tests walk faster
 };
 
 class Form1 : public QMainWindow {
@@ -209,6 +225,15 @@ public:
 
     void UpdateRecentFiles(const QString &path);
     void mnuRecent_Click(int index);
+
+    // DiscMenus.cpp
+    void WMP1_DiscMenuRequested();
+    void WMP1_DiscMenuKey(int key);
+    void WMP1_PictureClicked(double x, double y);
+    void WMP1_MenuItemEnded();
+    // Tests play faster than real time (MpvPlayer::setSpeed), and hold a
+    // menu's pictures shorter by the same factor.
+    void setMenuPace(double factor) { menus_.pace = factor; }
     // A recent slot's caption as stored ("&1: " and the path, the path's
     // own "&" undoubled).
     QString recentCaption(int index) const;
@@ -225,6 +250,7 @@ protected:
 private:
     // What the handlers share; only they and the more-tracks window see it.
     Form1State state;
+    MenuWalk menus_;
 
     void createControls();
     void createMenus();
@@ -237,6 +263,14 @@ private:
     void showOpenFailure(const QString &error);
     bool playNextTrack();
     void closeForm2();
+    void lookForDiscMenus(const QString &root);
+    void forgetDiscMenus();
+    void announceDiscMenus();
+    void leaveDiscMenus();
+    void takeMenuStep(const MenuStep &step);
+    void playMenuItem(const PlayItem &item, double playTime);
+    void takeMenuNumber();
+    int menuEntryPlaying() const;
 
     Seams seams_;
     QString helpFile_;

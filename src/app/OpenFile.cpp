@@ -9,6 +9,7 @@ namespace tavero {
 
 void Form1::mnuOpen_Click()
 {
+    leaveDiscMenus();
     const QString path = ShowOpenDialog(kOpenDialogTitle, mediaFileFilters(), state.CDFolder);
     // Cleared before the answer is looked at: a cancelled dialog still ends
     // single-file mode, even while that file goes on playing.
@@ -41,6 +42,7 @@ void Form1::UpdateRecentFiles(const QString &path)
 
 void Form1::mnuRecent_Click(int index)
 {
+    leaveDiscMenus();
     const QString path = recent_->path(index);
     const QString real = path.isEmpty() ? QString() : locateFile(*seams_.files, path);
     if (!real.isEmpty()) {

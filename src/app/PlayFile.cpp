@@ -141,6 +141,7 @@ void Form1::Form_OLEDragDrop(const QMimeData *data)
     const QStringList files = localFiles(data);
     if (files.isEmpty())
         return;
+    leaveDiscMenus();
     state.SingleFileMode = true;
     PlayFile(files.first());
 }

@@ -18,6 +18,7 @@ const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a
 
 void Form1::mnuPlayVCD_Click()
 {
+    leaveDiscMenus();
     for (int i = 0; i < kSlots; ++i)
         Lbl1[i]->setEnabled(false);
 
@@ -54,12 +55,14 @@ void Form1::mnuPlayVCD_Click()
         Lbl1[i]->setEnabled(true);
     state.SingleFileMode = false;
     Cmd1_MouseDown(0, 0, 0, 0.0f, 0.0f);
+    announceDiscMenus();
 }
 
 void Form1::Cmd1_MouseDown(int index, int, int, float, float)
 {
     if (index < 0 || index >= kSlots)
         return;
+    leaveDiscMenus();
     Frame1->mark(index);
     state.SingleFileMode = false;
     seams_.events->processEvents();

@@ -56,6 +56,11 @@ void Form1::WMP1_PlayStateChange(int oldState, int newState)
     case MediaPlayer::Stopped: {
         if (oldState == MediaPlayer::Stopped)
             break;
+        // The menus going on to their next item, which opens at once; any
+        // other stop leaves them.
+        if (menus_.stepping)
+            break;
+        leaveDiscMenus();
         // An end of stream still queued counts in the test below.
         seams_.events->processEvents();
         if (!state.StreamEnded || WMP1->ReadyState() != MediaPlayer::Loaded || !playNextTrack()) {
@@ -95,6 +100,7 @@ void Form1::WMP1_Error()
     if (WMP1->PlayState() == MediaPlayer::Playing)
         WMP1->Pause();
 
+    leaveDiscMenus();
     if (state.IgnoreError) {
         state.IgnoreError = false;
         return;
@@ -129,7 +135,10 @@ void Form1::WMP1_ReadyStateChange(int readyState)
         const QString caption = kFileCaptionPrefix + fileName.toLower();
         if (windowTitle() != caption) {
             setWindowTitle(caption);
-            UpdateRecentFiles(fileName);
+            // In the disc's menus the disc itself is what was opened (an
+            // image is listed as it goes in), not each of its pictures.
+            if (!menus_.menu)
+                UpdateRecentFiles(fileName);
         }
     } else {
         setWindowTitle(kIdleCaption);

@@ -22,6 +22,7 @@ void Form1::mnuPause_Click()
 
 void Form1::mnuStop_Click()
 {
+    leaveDiscMenus();
     mnuRun->setEnabled(false);
     mnuPause->setEnabled(false);
     mnuStop->setEnabled(false);
@@ -30,6 +31,7 @@ void Form1::mnuStop_Click()
 
 void Form1::mnuClose_Click()
 {
+    leaveDiscMenus();
     state.SingleFileMode = false;
     if (WMP1->PlayState() != MediaPlayer::Closed) {
         // Stopping and unloading may make the component complain; that is

@@ -81,14 +81,12 @@ public:
     enum MenuKeys { MenuNext = 10, MenuPrevious, MenuReturn, MenuEnter };
     virtual void setDiscMenu(bool offered, bool active) { (void)offered, (void)active; }
     // How the next Open plays a menu's item: from `start` seconds, for
-    // `length` seconds (0: to its end), a still's high-resolution picture
-    // where it has one. At the item's end its last picture stays on screen
-    // and MenuItemEnded is raised, instead of the fall to stopped and
-    // EndOfStream. Taken by the next Open only.
+    // `length` seconds (0: to its end). At the item's end its last picture
+    // stays on screen and MenuItemEnded is raised, instead of the fall to
+    // stopped and EndOfStream. Taken by the next Open only.
     struct MenuCue {
         double start = 0;
         double length = 0;
-        bool highResolution = false;
     };
     virtual void cueMenuItem(const MenuCue &cue) { (void)cue; }
     // A line over the picture for `msecs`.

@@ -37,7 +37,9 @@
 // sets DisplaySize back to 0.
 //
 // Keys while focused: Space play/pause, Left/Right seek 5 s back/forward,
-// Page Up/Page Down the previous/next chapter.
+// Page Up/Page Down the previous/next chapter; M a disc's menus where they
+// are offered, and in them digits, Page Down / Page Up (next, previous),
+// Backspace (return) and Enter (default, or the number typed).
 //
 // Chapters: a Video CD track gets its disc's entry points (read off the
 // GUI thread once the track has loaded); any other file keeps what mpv

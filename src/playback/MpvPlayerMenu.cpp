@@ -42,9 +42,6 @@ QByteArray MpvPlayer::takeCue()
         options << "start=" + QByteArray::number(cue->start, 'f', 3);
     if (cue->length > 0)
         options << "end=" + QByteArray::number(cue->start + cue->length, 'f', 3);
-    // A still's high-resolution copy is its second picture stream.
-    if (cue->highResolution)
-        options << "vid=2";
     return options.join(',');
 }
 

@@ -74,6 +74,7 @@ private:
 struct FormRig {
     struct Options {
         bool real = false;          // the real component (headless) instead of the fake
+        bool picture = false;       // ... with a picture, where the display has one
         bool runQtEvents = true;    // false: queued events run only when the test spins the loop
         bool cdDrive = false;       // `disc` is drive "sr0"; the panel as start-up leaves it
         std::function<void(Seams &)> adjust = {};   // may put real seams in place of fakes
@@ -90,7 +91,7 @@ struct FormRig {
     explicit FormRig(const Options &options)
     {
         if (options.real)
-            component = mpv = new MpvPlayer(MpvPlayer::Output::Headless);
+            component = mpv = new MpvPlayer(options.picture ? MpvPlayer::Output::Auto : MpvPlayer::Output::Headless);
         else
             component = player = new FakeMediaPlayer;
         if (options.cdDrive)
