@@ -72,6 +72,9 @@ public:
     virtual double CurrentPosition() const { return 0.0; }
     virtual void setCurrentPosition(double seconds) { (void)seconds; }
     virtual double Duration() const { return 0.0; }
+    // The sound's volume as the component's slider holds it, 0 to 100.
+    virtual int Volume() const { return 100; }
+    virtual void setVolume(int volume) { (void)volume; }
 
     // The control's place on its parent, in twips.
     float Left() const { return twips::fromPixels(x()); }
@@ -86,6 +89,8 @@ signals:
     void Error();
     void Warning(int warningType, int param, const QString &description);
     void ReadyStateChange(int readyState);
+    // The user moved the volume, or setVolume did.
+    void VolumeChange(int volume);
 };
 
 } // namespace tavero

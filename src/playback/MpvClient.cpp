@@ -193,16 +193,20 @@ void MpvClient::sendNext()
     }
 }
 
-void MpvClient::loadFile(const QByteArray &target, bool discTrack)
+void MpvClient::loadFile(const QByteArray &target, bool discTrack, int audioStream)
 {
     log_.newMedium();
     displayWidth_ = displayHeight_ = 0;
     const quint64 serial = ++loadSerial_;
-    enqueue([this, target, discTrack, serial](quint64) {
-        // An exact seek in an MPEG-1 stream read from a disc lands up to
-        // 0.4 s late unless the demuxer starts a little before it.
-        const char *args[] = {"loadfile", target.constData(), "replace",
-                              discTrack ? "hr-seek-demuxer-offset=1" : nullptr, nullptr};
+    // Options given with the file hold for it alone: a stream chosen while it
+    // plays does not outlive it.
+    QByteArray options = "aid=" + (audioStream > 0 ? QByteArray::number(audioStream) : QByteArray("auto"));
+    // An exact seek in an MPEG-1 stream read from a disc lands up to 0.4 s
+    // late unless the demuxer starts a little before it.
+    if (discTrack)
+        options += ",hr-seek-demuxer-offset=1";
+    enqueue([this, target, options, serial](quint64) {
+        const char *args[] = {"loadfile", target.constData(), "replace", options.constData(), nullptr};
         const int rc = mpv_command_async(mpv_, kLoad | serial, args);
         if (rc < 0 && serial == loadSerial_)
             emit loadRefused(rc);
@@ -464,8 +468,10 @@ void MpvClient::infoReply(const mpv_event &ev)
                 displayHeight_ = *static_cast<int64_t *>(p->data);
             break;
         case kInfoTracks:
-            if (p->format == MPV_FORMAT_NODE)
+            if (p->format == MPV_FORMAT_NODE) {
                 info_.demuxed = videoSizeOfTracks(*static_cast<mpv_node *>(p->data));
+                info_.audio = audioStreamsOf(*static_cast<mpv_node *>(p->data));
+            }
             break;
         default:
             break;

@@ -154,7 +154,7 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
                 releaseStart();
         });
     }
-    client_->loadFile(loadTarget(abs), track_ != nullptr);
+    client_->loadFile(loadTarget(abs), track_ != nullptr, audioStream_);
     QElapsedTimer clock;
     clock.start();
     // mpv may show the first frame before it reports the file loaded; the
@@ -233,6 +233,7 @@ void MpvPlayer::onFileInfo(const MpvClient::FileInfo &info)
     // Before the first frame is decoded (or without a video output yet)
     // the demuxer's numbers give the same size.
     videoSize_ = info.display.isEmpty() ? info.demuxed : info.display;
+    takeAudioStreams(info.audio);
     updateControls();
     load_.outcome = LoadOutcome::Loaded;
     if (videoSize_.isEmpty())

@@ -175,6 +175,12 @@ void MpvPlayer::keyPressEvent(QKeyEvent *event)
     case Qt::Key_PageDown:
         seekChapter(1);
         break;
+    case Qt::Key_C:
+        cycleAudioChannel();
+        break;
+    case Qt::Key_A:
+        cycleAudioStream();
+        break;
     case Qt::Key_Escape:
         if (displaySize_ == FullScreen)
             setDisplaySize(DefaultSize);
