@@ -203,6 +203,7 @@ void Form1::createMenus()
     connect(mnuTaveroHelp, &QAction::triggered, this, &Form1::mnuTaveroHelp_Click);
     connect(mnuMPHelp, &QAction::triggered, this, &Form1::mnuMPHelp_Click);
     connect(mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
+    createTrackSteps();
 }
 
 void Form1::connectPlayer()
@@ -213,6 +214,9 @@ void Form1::connectPlayer()
     connect(WMP1, &MediaPlayer::Error, this, &Form1::WMP1_Error);
     connect(WMP1, &MediaPlayer::Warning, this, &Form1::WMP1_Warning);
     connect(WMP1, &MediaPlayer::ReadyStateChange, this, &Form1::WMP1_ReadyStateChange);
+    // After the handlers, which may have moved to another track.
+    connect(WMP1, &MediaPlayer::PlayStateChange, this, &Form1::updateTrackSteps);
+    connect(WMP1, &MediaPlayer::ReadyStateChange, this, &Form1::updateTrackSteps);
 }
 
 QString Form1::CDDriveRoot() const
@@ -266,7 +270,7 @@ Form2 *Form1::form2() const
 
 RemoteControls Form1::remoteControls()
 {
-    return {this, WMP1, mnuRun, mnuPause, mnuStop, mnuLoop, mnuExit};
+    return {this, WMP1, mnuRun, mnuPause, mnuStop, mnuLoop, mnuExit, NextTrack, PreviousTrack};
 }
 
 } // namespace tavero

@@ -126,6 +126,9 @@ public:
     QAction *mnuContext = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuTaveroHelp = nullptr, *mnuMPHelp = nullptr, *mnuD41 = nullptr, *mnuAbout = nullptr;
+    // In no menu: the desktop's Next and Previous (and the media keys) on
+    // the tracks of the disc that plays; enabled while there is one to go to.
+    QAction *NextTrack = nullptr, *PreviousTrack = nullptr;
 
     // The CD drive's root, kept as the Play Video CD item's tag.
     QString CDDriveRoot() const;
@@ -202,6 +205,11 @@ public:
     void Frame1_MouseMove();
     void Form_MouseMove();
 
+    // TrackSteps.cpp
+    // Digits 1 to 9 that no control took press the slot of that track.
+    void Form_KeyDown(int keyCode, int shift);
+    void StepTrack(int step);
+
     // OpenFile.cpp
     void mnuOpen_Click();
     QString ShowOpenDialog(const QString &title, const QString &initialFileName,
@@ -222,6 +230,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // What the handlers share; only they and the more-tracks window see it.
@@ -238,6 +247,8 @@ private:
     void showOpenFailure(const QString &error);
     bool playNextTrack();
     void closeForm2();
+    void createTrackSteps();
+    void updateTrackSteps();
 
     Seams seams_;
     QString helpFile_;
