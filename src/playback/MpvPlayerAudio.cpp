@@ -35,7 +35,7 @@ void MpvPlayer::fillAudioMenus()
     for (QAction *a : channelMenu_->actions())
         a->setChecked(a->data().toInt() == int(audioChannel_));
     streamsMenu_->clear();
-    const int count = int(audioStreams_.size());
+    const int count = readyState_ == Loaded ? int(audioStreams_.size()) : 0;
     streamsMenu_->menuAction()->setVisible(count >= 2);
     for (int i = 0; count >= 2 && i < count; ++i) {
         QString name = audioStreams_[i];
@@ -78,7 +78,7 @@ void MpvPlayer::setAudioStream(int stream)
 
 void MpvPlayer::cycleAudioStream()
 {
-    if (audioStreams_.size() >= 2)
+    if (readyState_ == Loaded && audioStreams_.size() >= 2)
         setAudioStream(playingStream() % int(audioStreams_.size()) + 1);
 }
 
