@@ -3,6 +3,7 @@
 #include "playback/MpvPlayer.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -250,7 +251,12 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::KeyPress:
         if (fsWindow) {
-            keyPressEvent(static_cast<QKeyEvent *>(event));
+            auto *key = static_cast<QKeyEvent *>(event);
+            keyPressEvent(key);
+            // The keys the picture leaves (digits, media keys) are the
+            // window's, as they are out of full screen.
+            if (!key->isAccepted() && window() != this)
+                QCoreApplication::sendEvent(window(), key);
             return true;
         }
         break;
