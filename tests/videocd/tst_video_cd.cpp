@@ -416,7 +416,7 @@ private slots:
     }
 
     // A Super Video CD's second audio stream chosen in the menu (880 Hz; the first is 440 Hz)
-    // is what plays, and on the next track, gone to as the desktop's Next does.
+    // is what plays, and on the next track, gone to as the desktop's Next does; a file without it has sound.
     void audioStreams()
     {
         DiscRig d;
@@ -436,6 +436,9 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(d.rig.component->PlayState(), int(MediaPlayer::Stopped), 15000);
             QCOMPARE(TestMedia::tones(d.machine.path("out.wav")), QList{880});
         }
+        d.form.PlayFile(TestMedia::mpegClip(1.0));   // with one stream only, that one
+        QTRY_COMPARE_WITH_TIMEOUT(d.rig.component->PlayState(), int(MediaPlayer::Stopped), 15000);
+        QCOMPARE(TestMedia::tones(d.machine.path("out.wav")), QList({440, 440}));
     }
 
     // A damaged image is named in the message, and the window stays usable.
