@@ -9,7 +9,7 @@ COVERAGE_BUILD ?= build-coverage
 JOBS ?= $(shell nproc)
 FILE ?=
 
-.PHONY: deps configure build run test bench coverage clean build-sanitized test-sanitized
+.PHONY: deps configure build run test bench coverage clean build-sanitized test-sanitized fuzz
 
 deps:
 	@scripts/install-deps.sh
@@ -60,6 +60,14 @@ bench: build
 	fi
 	@bench/run.sh $(BUILD) --before $(BEFORE_BUILD)
 
+# Fuzzes each of the disc reader's targets for FUZZ_SECONDS (default 60),
+# from the corpus the suite's test discs give; new inputs are kept in
+# build-fuzz/corpus/.
+FUZZ_SECONDS ?= 60
+fuzz: build
+	@cd $(BUILD) && ctest -L fuzz >/dev/null || true
+	@SEEDS=$(BUILD)/fuzz/seeds scripts/fuzz.sh $(FUZZ_SECONDS)
+
 # Line and branch coverage of src/ by the suite (the soak tests left out),
 # in a tree of its own; counters from earlier runs are cleared first.
 coverage:
@@ -73,4 +81,4 @@ coverage:
 	  --txt $(COVERAGE_BUILD)/coverage.txt --print-summary
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(COVERAGE_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(COVERAGE_BUILD) build-fuzz

@@ -11,6 +11,8 @@ packages=(
   libxcb1-dev                  # asks the X server how the picture can be drawn
   ffmpeg                       # the tests make their own media
   vcdimager                    # ... and their own Video CD images
+  mjpegtools                   # ... with still pictures for their menus
+  clang-14 libclang-rt-14-dev  # the disc reader's fuzz targets (libFuzzer)
   xvfb xauth                   # tests that look at real pixels
   x11-utils                    # xwininfo: where the real program's window is
   weston qt6-wayland           # the picture under a Wayland compositor

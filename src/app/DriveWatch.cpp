@@ -3,7 +3,7 @@
 
 #include "app/Form1.h"
 
-#include "platform/TrackFolders.h"
+#include "disc/TrackFolders.h"
 #include "videocd/CdDrive.h"
 #include "videocd/DrivePath.h"
 

@@ -19,7 +19,7 @@
 //              mnu100 / mnu50 / mnu200 the sizes, mnuD01 ... separators,
 //              mnuTaveroHelp / mnuMPHelp the two help items.
 //   twips      the unit the window's geometry was drawn in, 15 to a pixel
-//              (playback/Twips.h).
+//              (platform/Twips.h).
 //   MCI        the old system's command strings for the CD audio device
 //              ("status cd media present"); only videocd/CdDrive.cpp
 //              speaks them, the Linux seam answers them.
@@ -42,6 +42,7 @@
 
 #include "files/RecentFiles.h"
 #include "platform/Platform.h"
+#include "platform/Program.h"
 #include "playback/MediaPlayer.h"
 #include "videocd/FileListBox.h"
 #include "videocd/TrackPanel.h"
@@ -65,7 +66,7 @@ struct RemoteControls;
 // The program's name as message boxes and About show it; the caption
 // carries it with a space after it at start and framed in spaces once a
 // medium is unloaded, and "Tavero : " before the path of a loaded file.
-inline const QString kAppTitle = QStringLiteral("Tavero Player v3.0");
+inline const QString kAppTitle = kProgramName + QStringLiteral(" v") + kProgramVersion;
 inline const QString kStartCaption = kAppTitle + QLatin1Char(' ');
 inline const QString kIdleCaption = QLatin1Char(' ') + kAppTitle + QLatin1Char(' ');
 inline const QString kFileCaptionPrefix = QStringLiteral("Tavero : ");
@@ -212,9 +213,7 @@ public:
 
     // OpenFile.cpp
     void mnuOpen_Click();
-    QString ShowOpenDialog(const QString &title, const QString &initialFileName,
-                           const QList<FileFilter> &filters, const QString &initialFolder,
-                           const QString &defaultExtension);
+    QString ShowOpenDialog(const QString &title, const QList<FileFilter> &filters, const QString &initialFolder);
 
     void UpdateRecentFiles(const QString &path);
     void mnuRecent_Click(int index);

@@ -9,7 +9,7 @@ namespace tavero {
 
 void Form1::mnuOpen_Click()
 {
-    const QString path = ShowOpenDialog(kOpenDialogTitle, QString(), mediaFileFilters(), state.CDFolder, QString());
+    const QString path = ShowOpenDialog(kOpenDialogTitle, mediaFileFilters(), state.CDFolder);
     // Cleared before the answer is looked at: a cancelled dialog still ends
     // single-file mode, even while that file goes on playing.
     state.SingleFileMode = false;
@@ -19,15 +19,10 @@ void Form1::mnuOpen_Click()
     }
 }
 
-QString Form1::ShowOpenDialog(const QString &title, const QString &initialFileName,
-                              const QList<FileFilter> &filters, const QString &initialFolder,
-                              const QString &defaultExtension)
+// No preset name and no default extension: the dialog is asked for none,
+// and a chosen file must exist, so there is nothing to append one to.
+QString Form1::ShowOpenDialog(const QString &title, const QList<FileFilter> &filters, const QString &initialFolder)
 {
-    // The platform dialog takes neither a preset name nor a default
-    // extension: every caller passes them empty, and a chosen file must
-    // exist anyway, so there is nothing to append an extension to.
-    Q_UNUSED(initialFileName);
-    Q_UNUSED(defaultExtension);
     if (!seams_.openDialog)
         return QString();
     // The first filter is the one selected when the dialog opens.

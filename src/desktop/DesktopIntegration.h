@@ -11,6 +11,7 @@
 // from org.mpris.MediaPlayer2*.xml read its properties and call its
 // methods by their D-Bus names.
 
+#include "platform/Program.h"
 #include "playback/MediaPlayer.h"
 
 #include <QDBusConnection>
@@ -120,7 +121,7 @@ private:
     static double one() { return 1.0; }
     static void ignore(double) {}
     static QStringList none() { return {}; }
-    static QString identity() { return QStringLiteral("Tavero Player"); }
+    static QString identity() { return kProgramName; }
     static QString desktopEntry() { return QStringLiteral("org.tavero.Player"); }
     void playerChanged();
     void publishChanges();

@@ -1,5 +1,6 @@
 #include "desktop/ScreenSaverInhibitor.h"
 
+#include "platform/Program.h"
 #include "screensaver_interface.h"
 
 #include <QDBusPendingCallWatcher>
@@ -32,7 +33,7 @@ void ScreenSaverInhibitor::update()
     if (wanted_ && cookie_ == 0 && !pending_) {
         pending_ = true;
         auto *watcher = new QDBusPendingCallWatcher(
-            service_->Inhibit(QStringLiteral("Tavero Player"), QStringLiteral("Playing video")), this);
+            service_->Inhibit(kProgramName, QStringLiteral("Playing video")), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
             w->deleteLater();
             pending_ = false;

@@ -1,9 +1,17 @@
 #include "files/OpenDialog.h"
 
+#include "disc/ImageKinds.h"
+
+#include <QStringList>
+
 namespace tavero {
 
 QList<FileFilter> mediaFileFilters()
 {
+    QStringList images;
+    for (const ImageKind &kind : kImageKinds)
+        images << QStringLiteral("*.") + QLatin1String(kind.extension);
+    const QString imageMasks = images.join(QLatin1Char(';'));
     return {
         {QStringLiteral("All Media files (*.dat;*.avi;*.qt;*.mpeg;*.mpg)"),
          QStringLiteral("*.dat;*.avi;*.qt*;*.mp*")},
@@ -12,8 +20,7 @@ QList<FileFilter> mediaFileFilters()
         {QStringLiteral("AVI files (*.avi)"), QStringLiteral("*.avi")},
         {QStringLiteral("QuickTime files (*.qt)"), QStringLiteral("*.qt*")},
         {QStringLiteral("All files (*.*)"), QStringLiteral("*.*")},
-        {QStringLiteral("Video CD images (*.cue;*.nrg;*.bin;*.toc;*.img;*.ccd;*.mdf;*.mds)"),
-         QStringLiteral("*.cue;*.nrg;*.bin;*.toc;*.img;*.ccd;*.mdf;*.mds")},
+        {QStringLiteral("Video CD images (%1)").arg(imageMasks), imageMasks},
     };
 }
 

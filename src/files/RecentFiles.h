@@ -1,7 +1,9 @@
 #pragma once
 // The recent-files list: five items in the File menu, each "&n: " and a
-// path, the newest first, and the separator below them that shows once
-// there is one. Paths are kept as the list has always kept them: in lower
+// path, and the separator below them that shows once there is one. While
+// the list fills, each new path takes the first free item (the newest
+// last); once it is full, a new path goes first and the others move down.
+// A path already listed stays where it is. Paths are kept as the list has always kept them: in lower
 // case, without surrounding blanks.
 
 #include "platform/Platform.h"

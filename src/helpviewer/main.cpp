@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Tavero Player Help");
+const QString kTitle = QStringLiteral(TAVERO_NAME " Help");
 
 int fail(const QString &text)
 {

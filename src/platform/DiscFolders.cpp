@@ -33,14 +33,6 @@ void removeTree(const QString &folder)
     ::nftw(native(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, int entry)
-{
-    auto track = std::make_shared<DiscTrack>();
-    track->disc = disc;
-    track->entry = disc->tree().entries[std::size_t(entry)];
-    return track;
-}
-
 } // namespace
 
 // Each running program lays its discs out in a folder named after its
@@ -118,17 +110,51 @@ std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path)
             continue;
         const int entry = it.value()->tree().find(canonical.mid(it.key().size() + 1));
         if (entry > 0 && !it.value()->tree().entries[std::size_t(entry)].folder)
-            return trackOf(it.value(), entry);
+            return it.value()->track(it.value()->tree().entries[std::size_t(entry)]);
         return nullptr;
     }
     return findOnMount(canonical);
 }
 
+DiscFolders::Site DiscFolders::siteOf(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return {};
+    for (auto it = laid_.cbegin(); it != laid_.cend(); ++it) {
+        if (canonical == it.key() || canonical.startsWith(it.key() + QLatin1Char('/')))
+            return {it.value(), QString(), canonical.mid(it.key().size() + 1)};
+    }
+    QString relative;
+    const std::optional<MountRecord> mount = mountUnder(canonical, &relative);
+    return mount ? Site{nullptr, mount->source, relative} : Site{};
+}
+
 std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
+{
+    QString relative;
+    const std::optional<MountRecord> best = mountUnder(canonical, &relative);
+    if (!best)
+        return nullptr;
+    const QString key = best->id + QLatin1Char(' ') + best->source;
+    if (key != mountedKey_ || !mounted_) {
+        QString error;
+        mounted_ = openDisc(best->source, &error);
+        mountedKey_ = key;
+    }
+    if (!mounted_)
+        return nullptr;
+    const int entry = mounted_->tree().find(relative);
+    if (entry <= 0 || !mounted_->tree().entries[std::size_t(entry)].form2)
+        return nullptr;
+    return mounted_->track(mounted_->tree().entries[std::size_t(entry)]);
+}
+
+std::optional<MountRecord> DiscFolders::mountUnder(const QString &canonical, QString *relative)
 {
     QFile file(mountInfo_);
     if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
+        return std::nullopt;
     const MountRecord *best = nullptr;
     const QList<MountRecord> mounts = parseMountInfo(file.read(4 * 1024 * 1024));
     for (const MountRecord &m : mounts) {
@@ -138,28 +164,16 @@ std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
             best = &m;
     }
     if (!best || best->fsType != QLatin1String("iso9660"))
-        return nullptr;
+        return std::nullopt;
     // An optical drive, or an image file that a test (or fuseiso) mounted.
     static const QRegularExpression optical(QStringLiteral("^sr\\d+$"));
     const QFileInfo source(best->source);
     if (!source.isFile() && !optical.match(QFileInfo(source.canonicalFilePath()).fileName()).hasMatch())
-        return nullptr;
-
-    const QString key = best->id + QLatin1Char(' ') + best->source;
-    if (key != mountedKey_ || !mounted_) {
-        QString error;
-        mounted_ = Disc::open(best->source, &error);
-        mountedKey_ = key;
-    }
-    if (!mounted_)
-        return nullptr;
-    QString relative = canonical.mid(best->mountPoint == QLatin1String("/") ? 0 : best->mountPoint.size());
+        return std::nullopt;
+    *relative = canonical.mid(best->mountPoint == QLatin1String("/") ? 0 : best->mountPoint.size());
     if (best->root != QLatin1String("/"))
-        relative = best->root + QLatin1Char('/') + relative;
-    const int entry = mounted_->tree().find(relative);
-    if (entry <= 0 || !mounted_->tree().entries[std::size_t(entry)].form2)
-        return nullptr;
-    return trackOf(mounted_, entry);
+        *relative = best->root + QLatin1Char('/') + *relative;
+    return *best;
 }
 
 } // namespace tavero

@@ -11,12 +11,15 @@
 // optical drive (or of an image file standing for one) is read from the
 // mount's source, since the kernel cannot read it.
 
-#include "platform/Disc.h"
+#include "platform/DiscSource.h"
 
 #include <QHash>
+#include <optional>
 #include <QString>
 
 namespace tavero {
+
+struct MountRecord;
 
 class DiscFolders : public DiscTrackFinder {
 public:
@@ -32,8 +35,20 @@ public:
 
     std::shared_ptr<DiscTrack> find(const QString &path) override;
 
+    // The disc a path lies on: one laid out here (`disc`), or one mounted
+    // from `source` (a drive, or an image file standing for one), which the
+    // caller opens where it may wait. Both empty: no disc of ours.
+    struct Site {
+        std::shared_ptr<Disc> disc;
+        QString source;
+        QString relative;   // the path's place on the disc
+    };
+    Site siteOf(const QString &path);
+
 private:
     std::shared_ptr<DiscTrack> findOnMount(const QString &canonical);
+    // The iso9660 mount of a drive or image file under `canonical`.
+    std::optional<MountRecord> mountUnder(const QString &canonical, QString *relative);
 
     QString base_;
     QString mountInfo_;

@@ -1,5 +1,6 @@
 #include "platform/DiscSource.h"
 
+#include "disc/ImageKinds.h"
 #include "platform/ImageFiles.h"
 
 #include <QFile>
@@ -75,37 +76,15 @@ private:
     std::int64_t count_ = -1;
 };
 
-// Finds how a raw image lays out its sectors by looking for the first
-// volume descriptor ("CD001") where each layout would put it.
-bool readRawImage(const QString &path, ImageLayout *layout, QString *error, OpenFailure *failure)
+bool readRaw(const QString &path, ImageLayout *layout, QString *error, OpenFailure *why)
 {
-    DataFile file;
-    QString why;
-    if (!file.open(path, &why)) {
+    QString unused;
+    const std::shared_ptr<const ByteSource> file = openDataFile(path, &unused);
+    if (!file) {
         *error = QStringLiteral("it cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    const struct {
-        int stride;
-        int descriptorOffset;
-        SectorShape shape;
-    } layouts[] = {{2352, 24, SectorShape::Raw},
-                   {2352, 16, SectorShape::Raw},
-                   {kSectorBytes, kSubheaderBytes, SectorShape::Mode2},
-                   {kForm1Bytes, 0, SectorShape::Form1}};
-    for (const auto &l : layouts) {
-        unsigned char id[6];
-        if (file.readAt(kVolumeDescriptorSector * l.stride + l.descriptorOffset, id, sizeof id)
-            && std::memcmp(id + 1, "CD001", 5) == 0) {
-            layout->extents.push_back({0, file.size() / l.stride, 0, 0, l.stride, l.shape});
-            layout->files.push_back(std::move(file));
-            return true;
-        }
-    }
-    if (failure)
-        *failure = OpenFailure::NotAnImage;
-    *error = QStringLiteral("it holds no disc file system");
-    return false;
+    return readRawImage(file, layout, error, why);
 }
 
 // CloneCD (.ccd) and Alcohol (.mds) keep the sectors in a raw image beside
@@ -118,18 +97,36 @@ bool readBeside(const QString &path, const char *ext, ImageLayout *layout, QStri
         *error = QStringLiteral("its sectors belong in %1 beside it, which cannot be found").arg(quoted(name));
         return false;
     }
-    return readRawImage(image, layout, error, nullptr);
+    return readRaw(image, layout, error, nullptr);
+}
+
+bool readSheet(const QString &path, bool toc, ImageLayout *layout, QString *error)
+{
+    QByteArray bytes;
+    if (!readSheetFile(path, &bytes)) {
+        *error = toc ? QStringLiteral("it is not a table of contents") : QStringLiteral("it is not a cue sheet");
+        return false;
+    }
+    return toc ? readTocFile(bytes, dataFilesOf(path), layout, error)
+               : readCueSheet(bytes, dataFilesOf(path), layout, error);
+}
+
+bool readNero(const QString &path, ImageLayout *layout, QString *error)
+{
+    QString unused;
+    const std::shared_ptr<const ByteSource> file = openDataFile(path, &unused);
+    if (!file) {
+        *error = QStringLiteral("it cannot be read");
+        return false;
+    }
+    return readNeroImage(file, layout, error);
 }
 
 } // namespace
 
 bool isDiscImageName(const QString &path)
 {
-    for (const char *ext : {".cue", ".nrg", ".toc", ".bin", ".img", ".mdf", ".ccd", ".mds"}) {
-        if (path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return imageKindOf(path) != nullptr;
 }
 
 std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, OpenFailure *why)
@@ -174,14 +171,15 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         *error = QStringLiteral("it is not an ordinary file");
         return nullptr;
     }
-    const QString ext = QFileInfo(path).suffix().toLower();
+    // Bare sectors are told by what they hold, whatever the name.
+    const ImageKind *kind = imageKindOf(path);
+    const ImageReader reader = kind ? kind->reader : ImageReader::Raw;
     ImageLayout layout;
-    const bool read = ext == QLatin1String("cue")   ? readCueSheet(path, &layout, error)
-                      : ext == QLatin1String("toc") ? readTocFile(path, &layout, error)
-                      : ext == QLatin1String("nrg") ? readNeroImage(path, &layout, error)
-                      : ext == QLatin1String("ccd") ? readBeside(path, ".img", &layout, error)
-                      : ext == QLatin1String("mds") ? readBeside(path, ".mdf", &layout, error)
-                                                    : readRawImage(path, &layout, error, why);
+    const bool read = reader == ImageReader::CueSheet          ? readSheet(path, false, &layout, error)
+                      : reader == ImageReader::TableOfContents ? readSheet(path, true, &layout, error)
+                      : reader == ImageReader::Nero            ? readNero(path, &layout, error)
+                      : reader == ImageReader::RawBeside       ? readBeside(path, kind->rawBeside, &layout, error)
+                                                               : readRaw(path, &layout, error, why);
     if (!read)
         return nullptr;
     if (layout.firstTrackAudio) {
@@ -189,6 +187,12 @@ std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *err
         return nullptr;
     }
     return makeImageSource(std::move(layout), error);
+}
+
+std::shared_ptr<Disc> openDisc(const QString &path, QString *error, OpenFailure *why)
+{
+    std::unique_ptr<SectorSource> source = openSectorSource(path, error, why);
+    return source ? Disc::open(std::move(source), error, why) : nullptr;
 }
 
 } // namespace tavero

@@ -1,44 +1,14 @@
 #pragma once
-// Where a disc's sectors come from: an optical drive or an image file.
-//
-// A Video CD keeps its movie in Mode 2 Form 2 sectors, which the kernel's
-// iso9660 driver cannot read, so the program reads sectors itself. Every
-// source hands them out in one shape, the 2336 bytes that follow a Mode 2
-// sector's header: an 8-byte subheader, then the data (2048 bytes in Form
-// 1, 2324 in Form 2). Mode 1 sectors get the same shape with an empty
-// subheader, so the readers above know one layout only.
+// Where a disc's sectors come from on this machine: an optical drive,
+// read through libcdio, or an image file, whose containers the disc
+// reader reads (disc/ImageLayout.h).
+
+#include "disc/Disc.h"
 
 #include <QString>
-#include <cstdint>
 #include <memory>
 
 namespace tavero {
-
-constexpr int kSectorBytes = 2336;
-constexpr int kSubheaderBytes = 8;
-constexpr int kForm1Bytes = 2048;
-constexpr int kForm2Bytes = 2324;
-
-class SectorSource {
-public:
-    virtual ~SectorSource() = default;
-    // Reads `count` sectors from `lsn` into `out` (count * kSectorBytes).
-    // False when any of them could not be read; the caller then reads them
-    // one at a time to learn which.
-    virtual bool read(std::int64_t lsn, int count, unsigned char *out) = 0;
-    // Sectors in the source, or -1 when it cannot tell.
-    virtual std::int64_t sectorCount() const = 0;
-};
-
-// Why a disc could not be opened, where a caller acts on the reason; the
-// text that goes with it is for the user.
-enum class OpenFailure {
-    Other,
-    // A file that holds no file system at all, to be tried as a media file.
-    NotAnImage,
-    // A drive the user may not read.
-    PermissionDenied,
-};
 
 // The names that may hold a disc image: .cue, .nrg, .toc, .bin, and the
 // raw images of CloneCD (.img, .ccd) and Alcohol (.mdf, .mds).
@@ -46,9 +16,13 @@ bool isDiscImageName(const QString &path);
 
 // Opens a drive (a block device) or an image: a cue sheet with its data
 // files, a Nero image, a cdrdao .toc, a CloneCD or Alcohol descriptor with
-// its image, or a file of raw 2352-, 2336- or 2048-byte sectors. Drives
-// are read through libcdio, images by the readers of ImageFiles.h. Fails with a reason a user can read ("the cue sheet
-// names "a.bin", which cannot be found") and, when asked, why.
+// its image, or a file of raw 2352-, 2336- or 2048-byte sectors. Fails
+// with a reason a user can read ("the cue sheet names "a.bin", which
+// cannot be found") and, when asked, why.
 std::unique_ptr<SectorSource> openSectorSource(const QString &path, QString *error, OpenFailure *why = nullptr);
+// The same, with the disc's directory read. A file with no file system at
+// all is no disc image (NotAnImage); one whose file system is damaged is
+// a damaged image.
+std::shared_ptr<Disc> openDisc(const QString &path, QString *error, OpenFailure *why = nullptr);
 
 } // namespace tavero

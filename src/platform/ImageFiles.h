@@ -1,88 +1,37 @@
 #pragma once
-// Disc images whose containers the program reads itself: cue sheets,
-// cdrdao tables of contents, Nero images and files of bare sectors.
-//
-// Images come from anywhere, and Debian 12's libcdio reads and writes out
-// of bounds on crafted cue sheets and Nero files, so none of their bytes
-// reach it. Each reader here checks every count, size and offset against
-// the file before it uses it, keeps to fixed limits, and hands over a
-// layout: which stretch of which data file holds which of the disc's
-// sectors, and in what shape. One source then reads every kind of image
-// through that layout.
+// The files of a disc image on disk, for the disc reader (disc/), which
+// reads bytes and opens nothing itself.
 
-#include "platform/DiscSource.h"
+#include "disc/ImageLayout.h"
 
-#include <QStringList>
-#include <vector>
+#include <QString>
 
 namespace tavero {
 
-// How a sector is stored in a data file.
-enum class SectorShape {
-    Raw,     // 2352 bytes: sync, header, then a Mode 1 or Mode 2 sector's rest
-    Mode2,   // 2336 bytes: subheader and data, as DiscSource.h hands them out
-    Form1,   // the 2048 data bytes of a Mode 1 or Mode 2 Form 1 sector
-    Form2,   // the 2324 data bytes of a Mode 2 Form 2 sector
-    Audio,   // 2352 bytes of sound: nothing the program can read as data
-};
-int shapeBytes(SectorShape shape);
-
 // An ordinary file opened for reading; moves, closes itself.
-class DataFile {
+class DataFile : public ByteSource {
 public:
     DataFile() = default;
     DataFile(DataFile &&other) noexcept;
     DataFile &operator=(DataFile &&other) noexcept;
     DataFile(const DataFile &) = delete;
     DataFile &operator=(const DataFile &) = delete;
-    ~DataFile();
+    ~DataFile() override;
     // Opens `path` only if it is an ordinary file: a device, a pipe or a
     // socket would hang or read forever. `why` tells the user otherwise
     // ("which cannot be found", "which is not an ordinary file", ...).
     bool open(const QString &path, QString *why);
-    int fd() const { return fd_; }
-    std::int64_t size() const { return size_; }
-    bool readAt(std::int64_t offset, void *out, std::size_t bytes) const;
+    bool isOpen() const { return fd_ >= 0; }
+    std::int64_t size() const override { return size_; }
+    bool readAt(std::int64_t offset, void *out, std::size_t bytes) const override;
 
 private:
     int fd_ = -1;
     std::int64_t size_ = 0;
 };
 
-// A stretch of the disc's sectors: in a data file, or a gap of empty
-// sectors that no file holds (a pregap a cue sheet only counts).
-struct ImageExtent {
-    std::int64_t lsn = 0;
-    std::int64_t sectors = 0;
-    int file = -1;              // into ImageLayout::files; -1 for a gap
-    std::int64_t offset = 0;    // the first sector's place in the file
-    int stride = 0;             // bytes a sector takes there (sub-channel data included)
-    SectorShape shape = SectorShape::Mode2;
-};
-
-struct ImageLayout {
-    std::vector<DataFile> files;
-    std::vector<ImageExtent> extents;
-    bool firstTrackAudio = false;
-};
-
-// Fixed limits: what any real disc keeps within, and what bounds the work a
-// crafted container can ask for.
-constexpr int kMaxTracks = 99;
-constexpr int kMaxExtents = 1000;
-constexpr int kMaxDataFiles = 99;
-// 99:59:74, the last address a CD can have.
-constexpr std::int64_t kMaxCdSectors = 100 * 60 * 75;
-
-// The source every image is read through. False with `error` when the
-// extents overlap or are too many.
-std::unique_ptr<SectorSource> makeImageSource(ImageLayout layout, QString *error);
-
-// A name as messages show it: in double quotes.
-inline QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
+// Opens `path` as a DataFile; null with `why` when it cannot.
+std::shared_ptr<const ByteSource> openDataFile(const QString &path, QString *why);
 
 // Finds the data file a sheet names the way people expect: as written
 // (relative to the sheet's folder, or absolute), else its last part (after
@@ -92,24 +41,13 @@ QString findDataFile(const QString &sheet, const QString &name);
 // A file beside `path` named `name` without regard to letter case; "" if none.
 QString findBeside(const QString &path, const QString &name);
 
-// A cue sheet or a table of contents as lines of text: at most 64 KiB, no
-// NUL bytes, a UTF-8 byte order mark dropped, UTF-8 or else Latin-1, lines
-// ended by LF, CRLF or CR. False with `error` ("it is not a cue sheet").
-bool readSheetLines(const QString &path, const QString &notOne, QStringList *lines, QString *error);
-// "mm:ss:ff" as sectors, at most 99:59:74; -1 when it is not one.
-std::int64_t msfSectors(const QString &text);
-// A line's words: blanks part them, "..." makes one word of what it holds.
-// For a table of contents, "//" outside quotes ends the line and braces
-// are words of their own.
-struct SheetWord {
-    QString text;
-    bool quoted = false;
-};
-QList<SheetWord> sheetWords(const QString &line, bool toc);
+// The data files of the sheet at `sheet`, found as findDataFile() does;
+// a sheet renamed, or naming its one data file in a way nothing
+// resolves, has it beside it under the sheet's own name (.bin, .img).
+DataFileFinder dataFilesOf(const QString &sheet);
 
-// Each fills `layout` or fails with a reason a user can read.
-bool readCueSheet(const QString &path, ImageLayout *layout, QString *error);
-bool readTocFile(const QString &path, ImageLayout *layout, QString *error);
-bool readNeroImage(const QString &path, ImageLayout *layout, QString *error);
+// The bytes of a cue sheet or a table of contents, at most one more than
+// the reader takes; false when the file cannot be read as one.
+bool readSheetFile(const QString &path, QByteArray *bytes);
 
 } // namespace tavero

@@ -129,7 +129,7 @@ int LinuxCdAudioDevice::mediaPresent(QString *reply, int capacity)
     const CdDriveStatus s = query_(d->device);
     // A disc swapped between two looks reads as taken out for one look, so
     // the window lets go of the old disc's tracks and lists the new ones.
-    if (drives_->noteDisc(d->name, s.openError == 0 && s.queryError == 0 && s.status == CDS_DISC_OK,
+    if (drives_->swappedAtLook(d->name, s.openError == 0 && s.queryError == 0 && s.status == CDS_DISC_OK,
                           s.mediaChanged, s.openError))
         return answer(0, QStringLiteral("false"), reply, capacity);
     if (s.openError != 0)

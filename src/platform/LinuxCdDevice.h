@@ -41,10 +41,6 @@ public:
     // the tray, asks CDROM_DRIVE_STATUS, closes it again.
     static CdDriveStatus queryDriveStatus(const QString &device);
 
-    // The drive the alias "cd" names; empty while it is not open or no
-    // drive was found when it opened.
-    QString openDrive() const { return drive_; }
-
 private:
     int open(QString *reply, int capacity);
     int mediaPresent(QString *reply, int capacity);

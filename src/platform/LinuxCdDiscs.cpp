@@ -64,7 +64,7 @@ DiscImages::Result LinuxCdDrives::insertImage(const QString &path)
     using Outcome = DiscImages::Outcome;
     QString why;
     OpenFailure failure = OpenFailure::Other;
-    std::shared_ptr<Disc> disc = Disc::open(path, &why, &failure);
+    std::shared_ptr<Disc> disc = openDisc(path, &why, &failure);
     if (!disc)
         return failure == OpenFailure::NotAnImage ? DiscImages::Result{Outcome::NotAnImage, {}}
                                                   : DiscImages::Result{Outcome::Failed, cannotOpen(path, why)};
@@ -101,7 +101,7 @@ bool LinuxCdDrives::ejectImage()
 void LinuxCdDrives::forget(const QString &name)
 {
     pending_.remove(name);
-    const Laid laid = laid_.take(name);
+    const LaidOutDisc laid = laid_.take(name);
     if (laid.disc && folders_)
         folders_->remove(laid.folder);
 }
@@ -117,7 +117,7 @@ void LinuxCdDrives::tellRefused(const QString &name)
                   .arg(name, readersGroup(d ? d->device : QString()));
 }
 
-bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, int openError)
+bool LinuxCdDrives::swappedAtLook(const QString &name, bool present, bool changed, int openError)
 {
     // Told once a disc: the drive is looked at every second until the user
     // may read it.
@@ -145,7 +145,7 @@ bool LinuxCdDrives::noteDisc(const QString &name, bool present, bool changed, in
     std::thread([pending, device = d->device] {
         QString error;
         OpenFailure failure = OpenFailure::Other;
-        std::shared_ptr<Disc> disc = Disc::open(device, &error, &failure);
+        std::shared_ptr<Disc> disc = openDisc(device, &error, &failure);
         const std::lock_guard<std::mutex> lock(pending->mutex);
         pending->disc = std::move(disc);
         pending->failure = failure;

@@ -233,7 +233,7 @@ QList<CdDrive> LinuxCdDrives::build(const QList<MountRecord> &mounts) const
                 break;
             }
         }
-        const Laid laid = laid_.value(name);
+        const LaidOutDisc laid = laid_.value(name);
         if (d.mountPoint.isEmpty() && laid.disc) {
             d.mountPoint = laid.folder;
             d.label = laid.disc->label();

@@ -85,8 +85,6 @@ public:
     // The same from the mount table alone, with the optical drives of the
     // last scan: cheap enough for every timer tick.
     QList<CdDrive> refresh();
-    // The drives as of the last scan or refresh.
-    const QList<CdDrive> &known() const { return drives_; }
     const CdDrive *find(const QString &name) const;
 
     // "<link folder>/<name>/"; the mount point itself (or "") when no link
@@ -97,7 +95,6 @@ public:
     // Removes every drive link; the next refresh makes them again.
     void removeLinks();
 
-    const LinuxCdPaths &paths() const { return paths_; }
     // Made on first use; "" when no safe folder can be had.
     QString linkFolder();
 
@@ -108,11 +105,11 @@ public:
     DiscImages::Result insertImage(const QString &path);
     bool ejectImage();
     bool imageLoaded() const { return image_.disc != nullptr; }
-    // What the last look at an optical drive found: a disc in it that no
+    // Takes what a look at an optical drive found, and tells whether another
+    // disc went in since the last look that saw one. A disc in it that no
     // mount shows is read in the background and shows at a later refresh.
     // `openError` is why the drive could not be looked at (0: it could).
-    // True when another disc went in since the last look that saw one.
-    bool noteDisc(const QString &name, bool present, bool changed, int openError = 0);
+    bool swappedAtLook(const QString &name, bool present, bool changed, int openError = 0);
     // A drive's trouble for the user, each once until it goes away; "" when
     // nothing new (see DriveQuery::takeNotice).
     QString takeNotice() { return std::exchange(notice_, QString()); }
@@ -120,9 +117,11 @@ public:
     QString rootOfTopFolder(const QString &folder);
     // Finds the disc under a path, for the player.
     DiscTrackFinder *tracks() { return folders(); }
+    // The discs laid out as folders and those mounted.
+    DiscFolders *folders();
 
 private:
-    struct Laid {
+    struct LaidOutDisc {
         std::shared_ptr<Disc> disc;   // null: the disc could not be read
         QString folder;
     };
@@ -130,7 +129,6 @@ private:
 
     QList<CdDrive> build(const QList<MountRecord> &mounts) const;
     void updateLinks();
-    DiscFolders *folders();
     void takeFinishedReads();
     void forget(const QString &name);
     void tellRefused(const QString &name);
@@ -143,8 +141,8 @@ private:
     bool linkFolderTried_ = false;
     std::unique_ptr<DiscFolders> folders_;
     QString imagePath_;
-    Laid image_;
-    QHash<QString, Laid> laid_;                                  // optical drive -> its disc
+    LaidOutDisc image_;
+    QHash<QString, LaidOutDisc> laid_;                                  // optical drive -> its disc
     QHash<QString, std::shared_ptr<PendingRead>> pending_;       // optical drive -> read under way
     QSet<QString> refused_;   // drives the user was told they may not read
     QSet<QString> withDisc_;  // drives whose last look found a disc

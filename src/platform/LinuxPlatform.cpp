@@ -1,6 +1,7 @@
 #include "platform/LinuxPlatform.h"
 
 #include "platform/LinuxCdDevice.h"
+#include "platform/LinuxDiscMenus.h"
 #include "platform/LinuxFileSystem.h"
 #include "platform/QtOpenFileDialog.h"
 
@@ -60,7 +61,8 @@ LinuxPlatform::LinuxPlatform(const LinuxProgramInfo &arguments)
       launcher_(std::make_unique<QtProcessLauncher>()),
       program_(std::make_unique<LinuxProgramInfo>(arguments)),
       clock_(std::make_unique<MonotonicClock>()),
-      images_(std::make_unique<LinuxDiscImages>(cdDrives_))
+      images_(std::make_unique<LinuxDiscImages>(cdDrives_)),
+      menus_(std::make_unique<LinuxDiscMenus>(cdDrives_))
 {
 }
 
@@ -79,6 +81,7 @@ Seams LinuxPlatform::seams() const
     s.program = program_.get();
     s.clock = clock_.get();
     s.images = images_.get();
+    s.menus = menus_.get();
     return s;
 }
 

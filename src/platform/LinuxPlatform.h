@@ -66,6 +66,7 @@ private:
     std::unique_ptr<ProgramInfo> program_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<DiscImages> images_;
+    std::unique_ptr<DiscMenuReader> menus_;
 };
 
 } // namespace tavero

@@ -3,10 +3,15 @@
 // only through these interfaces, so tests can hand it fakes that record
 // what they were asked. None of them throws: failures come back as values.
 
+#include "disc/PlaybackControl.h"
+
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 
+class QObject;
 class QWidget;
 
 namespace tavero {
@@ -80,6 +85,28 @@ public:
     virtual Result insert(const QString &path) = 0;
     // False when no image was in.
     virtual bool eject() = 0;
+};
+
+// A disc's menus (its playback control) and what their items need: where
+// each entry point lies in its track.
+struct DiscMenuData {
+    PlaybackControl menus;   // not usable() when the disc has none
+    struct Entry {
+        int track = 0;        // as the disc counts: 2 is the first track
+        double seconds = 0;   // into that track, as the player counts
+    };
+    std::vector<Entry> entries;   // [0] is entry point 1
+};
+
+// Reads the menus of the disc whose root is `root`, off the GUI thread (a
+// drive may take seconds to spin up): `done` runs later on the GUI thread,
+// while `context` lives, with what was read (no menus when the disc has
+// none or cannot be read).
+class DiscMenuReader {
+public:
+    virtual ~DiscMenuReader() = default;
+    using Done = std::function<void(std::shared_ptr<const DiscMenuData>)>;
+    virtual void read(const QString &root, QObject *context, Done done) = 0;
 };
 
 enum class Lookup { Found, NotFound, Error };
@@ -163,6 +190,7 @@ struct Seams {
     ProgramInfo *program = nullptr;
     Clock *clock = nullptr;
     DiscImages *images = nullptr;   // may be absent: no image drive then
+    DiscMenuReader *menus = nullptr;   // may be absent: discs play without their menus
 };
 
 } // namespace tavero

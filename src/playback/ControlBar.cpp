@@ -75,6 +75,10 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent)
     };
     playButton_ = tool("playButton", QStyle::SP_MediaPlay, tr("Play (Space)"));
     stopButton_ = tool("stopButton", QStyle::SP_MediaStop, tr("Stop"));
+    menuButton_ = tool("menuButton", QStyle::SP_FileDialogListView, tr("The disc's menu (M)"));
+    menuButton_->setText(tr("Menu"));
+    menuButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    menuButton_->hide();
     seekBar_ = new SeekBar(row_);
     seekBar_->setObjectName(QStringLiteral("seekBar"));
     seekBar_->setFocusPolicy(Qt::NoFocus);
@@ -94,6 +98,7 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent)
     volumeSlider_->setToolTip(tr("Volume"));
     bar->addWidget(playButton_);
     bar->addWidget(stopButton_);
+    bar->addWidget(menuButton_);
     bar->addWidget(seekBar_, 1);
     bar->addWidget(timeLabel_);
     bar->addWidget(muteButton_);
@@ -109,6 +114,7 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent)
 
     connect(playButton_, &QToolButton::clicked, this, &ControlBar::playPauseClicked);
     connect(stopButton_, &QToolButton::clicked, this, &ControlBar::stopClicked);
+    connect(menuButton_, &QToolButton::clicked, this, &ControlBar::menuClicked);
     connect(seekBar_, &QSlider::sliderPressed, this, [this] { seeking_ = true; });
     connect(seekBar_, &QSlider::sliderReleased, this, [this] {
         seeking_ = false;
@@ -211,6 +217,11 @@ void ControlBar::showMuted(bool muted)
 {
     const QSignalBlocker block(muteButton_);
     muteButton_->setChecked(muted);
+}
+
+void ControlBar::showMenuButton(bool shown)
+{
+    menuButton_->setVisible(shown);
 }
 
 void ControlBar::showChapters(const QList<double> &starts)

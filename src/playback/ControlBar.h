@@ -36,6 +36,8 @@ public:
     // mpv's own volume and mute, shown without being reported back.
     void showVolume(int volume);
     void showMuted(bool muted);
+    // The disc's menus: a Menu button beside the transport.
+    void showMenuButton(bool shown);
     // Marks on the seek bar where the chapters start, in seconds.
     void showChapters(const QList<double> &starts);
     QList<double> chapterMarks() const;
@@ -54,6 +56,7 @@ public slots:
 signals:
     void playPauseClicked();
     void stopClicked();
+    void menuClicked();
     void seekRequested(double seconds);
     void volumeChanged(int volume);
     void muteToggled(bool muted);
@@ -64,6 +67,7 @@ private:
     QWidget *row_ = nullptr;
     QToolButton *playButton_ = nullptr;
     QToolButton *stopButton_ = nullptr;
+    QToolButton *menuButton_ = nullptr;
     SeekBar *seekBar_ = nullptr;
     QLabel *timeLabel_ = nullptr;
     QToolButton *muteButton_ = nullptr;

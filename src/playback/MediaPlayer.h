@@ -12,7 +12,7 @@
 // moves on to the next Video CD track.
 
 #include <QString>
-#include "playback/Twips.h"
+#include "platform/Twips.h"
 
 #include <QWidget>
 
@@ -76,6 +76,27 @@ public:
     virtual int Volume() const { return 100; }
     virtual void setVolume(int volume) { (void)volume; }
 
+    // A disc's menus. The component offers them (a Menu button, a "Disc
+    // Menu" item in its menu, the M key) while `offered`; while `active`
+    // its digits, Page Down / Page Up, Backspace, Enter and a click on the
+    // picture are the menus' keys (DiscMenuKey, PictureClicked) and
+    // nothing else.
+    enum MenuKeys { MenuNext = 10, MenuPrevious, MenuReturn, MenuEnter };
+    virtual void setDiscMenu(bool offered, bool active) { (void)offered, (void)active; }
+    // How the next Open plays a menu's item: from `start` seconds, for
+    // `length` seconds (0: to its end), a still's high-resolution picture
+    // where it has one. At the item's end its last picture stays on screen
+    // and MenuItemEnded is raised, instead of the fall to stopped and
+    // EndOfStream. Taken by the next Open only.
+    struct MenuCue {
+        double start = 0;
+        double length = 0;
+        bool highResolution = false;
+    };
+    virtual void cueMenuItem(const MenuCue &cue) { (void)cue; }
+    // A line over the picture for `msecs`.
+    virtual void showText(const QString &text, int msecs) { (void)text, (void)msecs; }
+
     // The control's place on its parent, in twips.
     float Left() const { return twips::fromPixels(x()); }
     float Top() const { return twips::fromPixels(y()); }
@@ -89,6 +110,10 @@ signals:
     void Error();
     void Warning(int warningType, int param, const QString &description);
     void ReadyStateChange(int readyState);
+    void MenuItemEnded();
+    void DiscMenuRequested();
+    void DiscMenuKey(int key);                // 0-9 or a MenuKeys
+    void PictureClicked(double x, double y);  // across and down the picture, 0 to 1
     // The user moved the volume, or setVolume did.
     void VolumeChange(int volume);
 };

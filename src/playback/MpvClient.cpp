@@ -193,24 +193,32 @@ void MpvClient::sendNext()
     }
 }
 
-void MpvClient::loadFile(const QByteArray &target, bool discTrack, int audioStream)
+void MpvClient::loadFile(const QByteArray &target, bool discTrack, const QByteArray &options)
 {
     log_.newMedium();
     displayWidth_ = displayHeight_ = 0;
     const quint64 serial = ++loadSerial_;
-    // Options given with the file hold for it alone: a stream chosen while it
-    // plays does not outlive it.
-    QByteArray options = "aid=" + (audioStream > 0 ? QByteArray::number(audioStream) : QByteArray("auto"));
     // An exact seek in an MPEG-1 stream read from a disc lands up to 0.4 s
     // late unless the demuxer starts a little before it.
-    if (discTrack)
-        options += ",hr-seek-demuxer-offset=1";
-    enqueue([this, target, options, serial](quint64) {
-        const char *args[] = {"loadfile", target.constData(), "replace", options.constData(), nullptr};
+    QByteArray all = discTrack ? QByteArrayLiteral("hr-seek-demuxer-offset=1") : QByteArray();
+    if (!options.isEmpty())
+        all += (all.isEmpty() ? "" : ",") + options;
+    enqueue([this, target, all, serial](quint64) {
+        const char *args[] = {"loadfile", target.constData(), "replace", all.isEmpty() ? nullptr : all.constData(),
+                              nullptr};
         const int rc = mpv_command_async(mpv_, kLoad | serial, args);
         if (rc < 0 && serial == loadSerial_)
             emit loadRefused(rc);
         return rc;
+    });
+}
+
+void MpvClient::showText(const QString &text, int msecs)
+{
+    const QByteArray line = text.toUtf8(), duration = QByteArray::number(msecs);
+    enqueue([this, line, duration](quint64 id) {
+        const char *args[] = {"show-text", line.constData(), duration.constData(), nullptr};
+        return mpv_command_async(mpv_, id, args);
     });
 }
 

@@ -60,9 +60,10 @@ public:
 
     // Asynchronous requests: each returns at once.
     // Loads `target`, replacing whatever is loaded. A disc track read from
-    // sectors gets a demuxer that starts before exact seeks. `audioStream`
-    // (from 1) plays that stream of the file, 0 leaves it to mpv.
-    void loadFile(const QByteArray &target, bool discTrack, int audioStream = 0);
+    // sectors gets a demuxer that starts before exact seeks.
+    // `options`: mpv's per-file options, "name=value,..." (may be empty).
+    void loadFile(const QByteArray &target, bool discTrack, const QByteArray &options = {});
+    void showText(const QString &text, int msecs);
     void stop();
     void seekTo(double seconds);
     void setPaused(bool paused);

@@ -1,6 +1,6 @@
 #include "playback/MpvDiscStreams.h"
 
-#include "platform/Disc.h"
+#include "disc/Disc.h"
 
 #include <mpv/client.h>
 #include <mpv/stream_cb.h>

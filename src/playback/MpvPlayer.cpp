@@ -3,7 +3,7 @@
 #include "playback/MpvDiscStreams.h"
 #include "playback/MpvSoftwareView.h"
 #include "playback/MpvVideoWindow.h"
-#include "platform/VideoPath.h"
+#include "playback/VideoPath.h"
 
 #include <QActionGroup>
 #include <QLayout>
@@ -90,6 +90,7 @@ void MpvPlayer::buildInterface()
     controlBar_ = new ControlBar(this);
     connect(controlBar_, &ControlBar::playPauseClicked, this, &MpvPlayer::togglePlayPause);
     connect(controlBar_, &ControlBar::stopClicked, this, [this] { Stop(); });
+    connect(controlBar_, &ControlBar::menuClicked, this, &MpvPlayer::DiscMenuRequested);
     connect(controlBar_, &ControlBar::seekRequested, this, &MpvPlayer::seekTo);
     connect(controlBar_, &ControlBar::muteToggled, client_.get(), &MpvClient::setMuted);
     connect(controlBar_, &ControlBar::volumeChanged, client_.get(), [this](int v) { client_->setVolume(v); });
@@ -158,6 +159,11 @@ void MpvPlayer::buildContextMenu()
     pause->setObjectName(QStringLiteral("pause"));
     QAction *stop = contextMenu_->addAction(tr("&Stop"), this, [this] { Stop(); });
     stop->setObjectName(QStringLiteral("stop"));
+    discMenuAction_ = contextMenu_->addAction(tr("Disc &Menu"), this, [this] { emit DiscMenuRequested(); });
+    discMenuAction_->setObjectName(QStringLiteral("discMenu"));
+    discMenuAction_->setShortcut(QKeySequence(Qt::Key_M));
+    discMenuAction_->setShortcutContext(Qt::WidgetShortcut);
+    discMenuAction_->setVisible(false);
     contextMenu_->addSeparator();
     sizeGroup_ = new QActionGroup(contextMenu_);
     const struct {
@@ -263,7 +269,7 @@ bool MpvPlayer::Play(QString *error)
         QString reason;
         const QString file = fileName_;
         setOpening(true);
-        const bool ok = loadFile(file, &reason);
+        const bool ok = loadFile(file, {}, &reason);
         setOpening(false);
         if (!ok) {
             failPlayback(QStringLiteral("Cannot play \"%1\" again: %2.").arg(file, reason));

@@ -26,8 +26,7 @@
 // PlayStateChange(0, 6), then Error with ErrorDescription set. A machine without a
 // sound device plays the video silently. Warning is never raised.
 //
-// View options: MediaPlayer::ViewOptions. Start options are recorded and
-// can be read back; they change nothing.
+// View options: MediaPlayer::ViewOptions. Start options change nothing.
 //
 // AutoSize on: the component's size is the video's display size times
 // 1/2, 1 or 2 (DisplaySize 1, 0, 2) plus the height of its visible bars,
@@ -60,7 +59,7 @@
 // would only be a software rasterizer (MpvSoftwareView; should OpenGL fail
 // to start, the picture falls back to that too). Output::Auto chooses
 // Headless when Qt runs without a display (the offscreen or minimal
-// platform), else as platform/VideoPath.h says (TAVERO_VIDEO=gl|software
+// platform), else as playback/VideoPath.h says (TAVERO_VIDEO=gl|software
 // overriding).
 //
 // The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never
@@ -81,6 +80,7 @@
 #include <QPointer>
 #include <QSize>
 #include <memory>
+#include <optional>
 
 class QActionGroup;
 class QDialog;
@@ -117,20 +117,23 @@ public:
     void setAutoSize(bool on) override;
     bool ViewOption(int id) const override { return viewOptions_.value(id, false); }
     void setViewOption(int id, bool on) override;
-    void setStartOption(int id, bool on) override { startOptions_[id] = on ? 1 : 0; }
-    void setStartOptionValue(int id, int value) override { startOptions_[id] = value; }
-    int StartOption(int id) const { return startOptions_.value(id, 0); }
+    // The start switches are the old component's settings; this one has
+    // nothing they would change, so they are taken and let go.
+    void setStartOption(int, bool) override {}
+    void setStartOptionValue(int, int) override {}
     bool Play(QString *error = nullptr) override;
     bool Pause(QString *error = nullptr) override;
     bool Stop(QString *error = nullptr) override;
     bool Open(const QString &path, QString *error = nullptr) override;
     void ShowDialog(int which) override;
+    void setDiscMenu(bool offered, bool active) override;
+    void cueMenuItem(const MenuCue &cue) override;
+    void showText(const QString &text, int msecs) override;
 
     // Paths on a disc whose tracks the kernel cannot read are played from
     // the disc's sectors; the finder (not owned) tells which.
     void setDiscTracks(DiscTrackFinder *finder) { discTracks_ = finder; }
 
-    bool isHeadless() const { return headless_; }
     // Whether the picture is drawn without OpenGL.
     bool drawsInSoftware() const { return swView_ != nullptr; }
     // Playback speed factor (1 = normal); tests play faster.
@@ -203,7 +206,7 @@ private:
     // MpvPlayerLoad.cpp
     void connectClient();
     void setOpening(bool on);
-    bool loadFile(const QString &absPath, QString *reason);
+    bool loadFile(const QString &absPath, const QByteArray &options, QString *reason);
     QByteArray loadTarget(const QString &absPath);
     void waitForLogText(int msecs);
     void onStartFile(qint64 entry);
@@ -214,7 +217,8 @@ private:
     void onDisplaySize(qint64 width, qint64 height);
     void onEof();
     void onShutdown();
-    QString stillReadable() const;
+    // Why the file can no longer be played to its end; "" when it can.
+    QString whyUnreadable() const;
     void finishMedium();
     void failSoon(const QString &description);
     void failPlayback(const QString &description);
@@ -237,7 +241,14 @@ private:
     void fillChaptersMenu();
     void emitMouseMove(QWidget *source, QMouseEvent *event);
 
+    // MpvPlayerMenu.cpp
+    QByteArray takeCue();
+    bool menuKeyPressed(QKeyEvent *event);
+    void clickPicture(QWidget *source, QMouseEvent *event);
+    void endMenuItem();
+
     // MpvPlayerAudio.cpp
+    QByteArray audioOptions() const;
     void buildAudioMenus();
     void fillAudioMenus();
     void takeAudioStreams(const QStringList &streams);
@@ -276,13 +287,20 @@ private:
     qint64 fileSize_ = -1;
     QString errorDescription_;
     QMap<int, bool> viewOptions_;
-    QMap<int, int> startOptions_;
     QSize videoSize_;
     double position_ = 0;
     double duration_ = 0;
     double lastPlayedPosition_ = 0;
     double speed_ = 1.0;
     bool needsReload_ = false;
+    // A disc's menus: offered, taking the keys, the next Open's cue, and
+    // whether what plays is a menu's item (its end keeps its picture).
+    bool menuOffered_ = false;
+    bool menuActive_ = false;
+    std::optional<MenuCue> cue_;
+    bool menuItem_ = false;
+    bool endedWhileOpening_ = false;
+    QAction *discMenuAction_ = nullptr;
     AudioChannel audioChannel_ = AudioChannel::Stereo;
     int audioStream_ = 0;
     QStringList audioStreams_;

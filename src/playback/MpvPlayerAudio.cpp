@@ -76,6 +76,13 @@ void MpvPlayer::setAudioStream(int stream)
         client_->setAudioStream(stream);
 }
 
+// The stream chosen is asked of each file alone, so that one chosen while a
+// file plays does not outlive it.
+QByteArray MpvPlayer::audioOptions() const
+{
+    return "aid=" + (audioStream_ > 0 ? QByteArray::number(audioStream_) : QByteArrayLiteral("auto"));
+}
+
 void MpvPlayer::cycleAudioStream()
 {
     if (readyState_ == Loaded && audioStreams_.size() >= 2)

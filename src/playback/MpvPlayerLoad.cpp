@@ -1,7 +1,7 @@
 // MpvPlayer: opening a file, and what mpv reports while it plays.
 #include "playback/MpvPlayer.h"
-#include "platform/Disc.h"
-#include "platform/DiscEntries.h"
+#include "disc/Disc.h"
+#include "disc/DiscEntries.h"
 #include "playback/ControlBar.h"
 #include "playback/MpvDiscStreams.h"
 #include "playback/MpvSoftwareView.h"
@@ -94,18 +94,22 @@ bool MpvPlayer::Open(const QString &path, QString *error)
     }
 
     const int oldPlay = playState_;
+    const QByteArray cue = takeCue();
     track_ = reason.isEmpty() && discTracks_ ? discTracks_->find(abs) : nullptr;
     if (reason.isEmpty()) {
         setOpening(true);
         ++generation_;
         setReadyState(Loading);
-        const bool ok = loadFile(abs, &reason);
+        const bool ok = loadFile(abs, cue, &reason);
         setOpening(false);
         if (ok) {
             fileName_ = abs;
             applySize();
             setReadyState(Loaded);
             setPlayState(Playing);
+            // A still is over as soon as its picture is up.
+            if (menuItem_ && endedWhileOpening_)
+                endMenuItem();
             return true;
         }
     }
@@ -122,7 +126,7 @@ bool MpvPlayer::Open(const QString &path, QString *error)
     return false;
 }
 
-bool MpvPlayer::loadFile(const QString &abs, QString *reason)
+bool MpvPlayer::loadFile(const QString &abs, const QByteArray &options, QString *reason)
 {
     // Events of whatever played before are handled on the way; the new
     // file is recognised by the playlist entry its start-file names.
@@ -154,7 +158,8 @@ bool MpvPlayer::loadFile(const QString &abs, QString *reason)
                 releaseStart();
         });
     }
-    client_->loadFile(loadTarget(abs), track_ != nullptr, audioStream_);
+    client_->loadFile(loadTarget(abs), track_ != nullptr,
+                      options.isEmpty() ? audioOptions() : audioOptions() + ',' + options);
     QElapsedTimer clock;
     clock.start();
     // mpv may show the first frame before it reports the file loaded; the
@@ -288,6 +293,8 @@ void MpvPlayer::onEof()
 {
     if (playState_ == Playing && readyState_ == Loaded && !opening_ && !failing_)
         finishMedium();
+    else if (opening_)
+        endedWhileOpening_ = true;
 }
 
 void MpvPlayer::onShutdown()
@@ -331,7 +338,7 @@ void MpvPlayer::onChapters(const QList<double> &times)
 
 // ---- End and failure ----------------------------------------------------
 
-QString MpvPlayer::stillReadable() const
+QString MpvPlayer::whyUnreadable() const
 {
     if (track_ && track_->brokeOff)
         return QStringLiteral("the disc could not be read there");
@@ -351,9 +358,13 @@ void MpvPlayer::finishMedium()
     const double reached = lastPlayedPosition_;
     // A stream that breaks off (a disc taken out, a file cut while it
     // plays) reaches mpv as an early end of file.
-    if (const QString broken = stillReadable(); !broken.isEmpty()) {
+    if (const QString broken = whyUnreadable(); !broken.isEmpty()) {
         failPlayback(QStringLiteral("Playback of \"%1\" broke off at %2: %3.")
                          .arg(fileName_, ControlBar::formatTime(reached), broken));
+        return;
+    }
+    if (menuItem_) {
+        endMenuItem();
         return;
     }
     const quint64 gen = generation_;

@@ -160,6 +160,8 @@ void MpvPlayer::leaveFullScreen()
 
 void MpvPlayer::keyPressEvent(QKeyEvent *event)
 {
+    if (menuKeyPressed(event))
+        return;
     switch (event->key()) {
     case Qt::Key_Space:
         togglePlayPause();
@@ -236,6 +238,10 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event)
         // A move the picture leaves unhandled travels on to the box: once.
         if (w == video_)
             emitMouseMove(w, static_cast<QMouseEvent *>(event));
+        break;
+    case QEvent::MouseButtonPress:
+        if (w == video_)
+            clickPicture(w, static_cast<QMouseEvent *>(event));
         break;
     case QEvent::MouseButtonDblClick:
         if (displaySize_ == FullScreen && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {

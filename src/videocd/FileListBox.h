@@ -10,7 +10,6 @@ class FileListBox {
 public:
     explicit FileListBox(FileSystem &fs) : fs_(fs) {}
 
-    QString Pattern() const { return pattern_; }
     void setPattern(const QString &pattern);
     // The folder as the file system reports it (real letter case); setting
     // it lists the folder anew, unless it is the folder last set and that

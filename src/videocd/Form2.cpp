@@ -1,6 +1,6 @@
 #include "videocd/Form2.h"
 
-#include "playback/Twips.h"
+#include "platform/Twips.h"
 
 #include <QFrame>
 #include <QListWidget>

@@ -1,7 +1,7 @@
 #include "videocd/TrackPanel.h"
 
-#include "platform/TrackFolders.h"
-#include "playback/Twips.h"
+#include "disc/TrackFolders.h"
+#include "platform/Twips.h"
 #include "videocd/DrivePath.h"
 #include "videocd/FileListBox.h"
 

@@ -1,4 +1,5 @@
 // File > Open File and the recent-files list, as the user meets them.
+#include "disc/ImageKinds.h"
 #include "platform/QtOpenFileDialog.h"
 #include "support/FormRig.h"
 #include <QtWidgets>
@@ -92,6 +93,12 @@ private slots:
                  rig.disc.path("MPEGAV"));   // a folder gone: back where the last dialog was
         QVERIFY(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, {})->history().contains(rig.disc.path("MPEGAV")));
         QCOMPARE(QDir(config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        // The desktop offers the player every kind of image that has a type of its own.
+        QFile entry(TAVERO_SOURCE_DIR "/data/org.tavero.Player.desktop");
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QByteArray desktop = entry.readAll();
+        for (const ImageKind &kind : kImageKinds)
+            QVERIFY2(!kind.mimeType || desktop.contains(QByteArray(kind.mimeType) + ';'), kind.mimeType);
     }
 };
 

@@ -1,8 +1,10 @@
-// The Linux layer without the window: the disc reader and the image drive on
-// images made by vcdimager, damaged and crafted; drives from sysfs and mounts.
-#include "platform/DiscEntries.h"
+// The Linux layer without the window: the image drive on images made by
+// vcdimager, as people have them and damaged; discs laid out as folders;
+// drives from sysfs and mounts.
+#include "disc/DiscEntries.h"
 #include "platform/LinuxCdDevice.h"
 #include "platform/LinuxFileSystem.h"
+#include "platform/DiscSource.h"
 #include "support/TestMedia.h"
 
 #include <QtTest>
@@ -79,14 +81,6 @@ Image imageOf(const QString &path)
     if (!whole->read(0, int(whole->sectorCount()), image.at(0)))
         qFatal("%s cannot be read", qPrintable(path));
     return image;
-}
-
-std::shared_ptr<DiscTrack> trackOf(const std::shared_ptr<Disc> &disc, const DiscEntry &entry)
-{
-    auto track = std::make_shared<DiscTrack>();
-    track->disc = disc;
-    track->entry = entry;
-    return track;
 }
 
 // What the player reads of a track: all of it, or up to where the stream gave out.
@@ -294,32 +288,13 @@ private slots:
         QVERIFY(m.query.drives().isEmpty());
     }
 
-    // A scratch costs a moment of the stream; a long unreadable stretch ends it, and says so until
-    // the disc reads again. A crafted directory gives a message or a disc, never a crash, a hang,
-    // or a file laid out outside the disc's folder or beside one named so but for letter case.
+    // A crafted directory gives a message or a disc, never a crash, a hang, or a file laid out
+    // outside the disc's folder or beside one named so but for letter case.
     void damagedDiscs()
     {
         const Image base = imageOf(TestMedia::vcdImage("bin"));
-        QString error;
         QTemporaryDir out;
         DiscFolders folders(out.path(), "/nonexistent");
-        auto image = std::make_unique<Image>(base);
-        Image &source = *image;
-        // The first track claims 800 sectors, on into the next: room for more than the reader's patience.
-        qToLittleEndian<quint32>(800 * 2048, source.record("AVSEQ01.DAT;1") + 10);
-        const auto track = folders.find(folders.lay(Disc::open(std::move(image), &error), "s") + "/MPEGAV/AVSEQ01.DAT");
-        QVERIFY2(track, qPrintable(error));
-        const QByteArray clean = readAll(track);
-        const qint64 middle = track->entry.lsn + 100, hole = 100 * kForm2Bytes, scratch = 3 * kForm2Bytes;
-        source.bad = {middle, middle + 1, middle + 2};
-        QCOMPARE(readAll(track), clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch));
-        QVERIFY(!track->brokeOff);
-        for (qint64 s = middle; s < middle + DiscTrackReader::kGiveUpSectors + 10; ++s)
-            source.bad.insert(s);
-        const qsizetype got = readAll(track).size();
-        QVERIFY(track->brokeOff && got >= hole && got < hole + DiscTrackReader::kGiveUpSectors * kForm2Bytes);
-        source.bad.clear();
-        QVERIFY(readAll(track) == clean && !track->brokeOff);
         const auto tryImage = [&](auto change) {
             auto image = std::make_unique<Image>(base);
             change(*image);
@@ -329,7 +304,7 @@ private slots:
             if (disc)
                 disc->firstTrackReadable();
             for (std::size_t e = 0; disc && e < disc->tree().entries.size(); ++e)   // each file taken for a track
-                entryTimes(trackOf(disc, disc->tree().entries[e]));
+                entryTimes(disc->track(disc->tree().entries[e]));
             const QString folder = disc ? folders.lay(disc, "fuzz") : "/nonexistent";
             QSet<QString> seen;
             QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -358,156 +333,6 @@ private slots:
         // Up through a folder laid out before it, out of the disc's folder.
         tryImage([](Image &m) { m.data.replace(m.data.indexOf("\6MPEGAV"), 20, "\23EXT/../../../../ESC"); });
         QVERIFY(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size() == 1);
-        // And a thousand with random bytes changed in the volume descriptor and the directory sectors.
-        QRandomGenerator rng(2026);
-        for (int i = 0; i < 1000 && !QTest::currentTestFailed(); ++i)
-            tryImage([&](Image &m) {
-                for (int f = 1 + int(rng.bounded(8)); f > 0; --f)
-                    m.block(Image::kPvd + rng.bounded(6))[rng.bounded(2048)] = uchar(rng.bounded(256));
-            });
-        // And in the entry table's count and first entries.
-        for (int i = 0; i < 300 && !QTest::currentTestFailed(); ++i)
-            tryImage([&](Image &m) {
-                for (int f = 1 + int(rng.bounded(4)); f > 0; --f)
-                    m.block(151)[8 + rng.bounded(16)] = uchar(rng.bounded(256));
-            });
-    }
-
-    // A track's entry points, in seconds as mpv counts them; a table that does not hold together
-    // anywhere, or an entry where no pack starts, gives none at all.
-    void entryPoints_data()
-    {
-        QTest::addColumn<QString>("image");
-        QTest::addColumn<qint64>("sector");
-        QTest::addColumn<int>("at");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QList<double>>("times");
-        Image made = imageOf(TestMedia::vcdImage("chapters"));
-        const QByteArray table(reinterpret_cast<const char *>(made.block(151)), 28);
-        QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
-        const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
-        const qint64 entries = 151, second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;   // the table; the second entry
-        const QList<double> all{0, 4, 8}, none;
-        QTest::newRow("as made") << "chapters" << entries << 0 << QByteArray() << all;
-        QTest::newRow("two counted") << "chapters" << entries << 10 << QByteArray("\0\2", 2) << QList<double>{0, 4};
-        QTest::newRow("count 0") << "chapters" << entries << 10 << QByteArray("\0\0", 2) << none;
-        QTest::newRow("count 9999") << "chapters" << entries << 10 << QByteArray("\x27\x0F") << none;
-        QTest::newRow("count 501") << "chapters" << entries << 10 << QByteArray("\x01\xF5") << none;
-        // As it should be; vcdimager's are like ours.
-        QTest::newRow("tag of a super video cd") << "chapters" << entries << 0 << QByteArray("ENTRYSVD") << all;
-        QTest::newRow("tag of another table") << "chapters" << entries << 0 << QByteArray("TRACKSVD") << none;
-        QTest::newRow("track of the file system") << "chapters" << entries << 16 << QByteArray("\x01") << none;
-        QTest::newRow("track past the last") << "chapters" << entries << 16 << QByteArray("\x03") << none;
-        QTest::newRow("not bcd") << "chapters" << entries << 18 << QByteArray("\x1A") << none;
-        QTest::newRow("frame 75") << "chapters" << entries << 19 << QByteArray("\x75") << none;
-        QTest::newRow("before the track") << "chapters" << entries << 17 << QByteArray("\0\5\0", 3) << none;
-        QTest::newRow("past the track") << "chapters" << entries << 17 << QByteArray("\x79\0\0", 3) << none;
-        QTest::newRow("out of order") << "chapters" << entries << 20 << table.mid(24, 4) + table.mid(20, 4) << none;
-        QTest::newRow("no pack at the entry") << "chapters" << second << 0 << QByteArray("ZZZZ") << none;
-        QTest::newRow("super video cd") << "svcd chapters" << entries << 0 << QByteArray() << all;
-    }
-
-    void entryPoints()
-    {
-        QFETCH(QString, image);
-        QFETCH(qint64, sector);
-        QFETCH(int, at);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QList<double>, times);
-        auto sectors = std::make_unique<Image>(imageOf(TestMedia::vcdImage(image)));
-        std::memcpy(sectors->block(sector) + at, bytes.constData(), std::size_t(bytes.size()));
-        QString error;
-        const auto disc = Disc::open(std::move(sectors), &error);
-        QVERIFY2(disc, qPrintable(error));
-        const int track = disc->tree().child(disc->trackFolder(), image == "chapters" ? "AVSEQ01.DAT" : "AVSEQ01.MPG");
-        QVERIFY(track > 0);
-        const std::vector<double> got = entryTimes(trackOf(disc, disc->tree().entries[std::size_t(track)]));
-        QCOMPARE(got.size(), std::size_t(times.size()));
-        for (std::size_t i = 0; i < got.size(); ++i)
-            QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));
-    }
-
-    // Crafted containers: cue sheets from a generator (vcdimager's with words changed, lines
-    // dropped, doubled, made up or made long, odd bytes put in), Nero images with bytes changed in
-    // their chunk tables and footers, tables of contents with bytes changed. Each gives a reason or
-    // a disc whose first track reads; never a crash, a hang or a read outside what it holds.
-    void craftedContainers()
-    {
-        const QString toc = TestMedia::vcdImage("toc"), cue = TestMedia::vcdImage("cue");
-        for (const QString &name : QDir(QFileInfo(toc).path()).entryList({"*.img", "*.bin"}))
-            link("fuzz/" + name, QFileInfo(toc).path() + '/' + name);
-        QFile cueFile(cue), tocFile(toc), nrgFile(TestMedia::vcdImage("nrg")), binFile(TestMedia::vcdImage("bin"));
-        for (QFile *f : {&cueFile, &tocFile, &nrgFile, &binFile})
-            QVERIFY2(f->open(QIODevice::ReadOnly), qPrintable(f->fileName()));
-        QRandomGenerator rng(22);
-        const auto pick = [&](const QList<QByteArray> &from) { return from[rng.bounded(int(from.size()))]; };
-        const auto tryOpen = [](const QString &path, QList<int> *tally) {
-            QString why;
-            const auto disc = Disc::open(path, &why);
-            QVERIFY2(disc || !why.isEmpty(), qPrintable(path));
-            ++(*tally)[disc && disc->firstTrackReadable()];
-        };
-        const QList<QByteArray> words = {
-            "FILE", "TRACK", "INDEX", "PREGAP", "POSTGAP", "REM", "FLAGS", "track", "\"disc.bin\"", "disc.bin",
-            "\"DISC.BIN\"", "\"C:\\x\\disc.bin\"", "\"gone.bin\"", "\"\"", "\"", "\"/dev/zero\"", "\"..\"",
-            "\"/dev/stdin\"", "BINARY", "MOTOROLA", "WAVE", "0", "01", "02", "1", "3", "99", "100", "-1",
-            "4294967297", "MODE2/2352", "MODE2/2336", "MODE1/2048", "MODE2/2324", "AUDIO", "CDG", "MODE9/1",
-            "00:00:00", "00:02:00", "00:06:00", "99:59:74", "00:60:00", "00:00:75", "1:2:3", "-1:00:00",
-            "123456789:00:00", "\xff\xfe", "\t", "\r", QByteArray(1, '\0'), "\xEF\xBB\xBF"};
-        QList<int> cues{0, 0}, neros{0, 0}, tocs{0, 0};
-        const QList<QByteArray> sheet = cueFile.readAll().split('\n');
-        for (int i = 0; i < 1000 && !QTest::currentTestFailed(); ++i) {
-            QList<QByteArray> lines = sheet;
-            for (int n = 1 + int(rng.bounded(4)); n > 0 && !lines.isEmpty(); --n) {
-                const int at = int(rng.bounded(int(lines.size())));
-                QList<QByteArray> line = lines[at].split(' ');
-                switch (rng.bounded(6)) {
-                case 0: line[rng.bounded(int(line.size()))] = pick(words); lines[at] = line.join(' '); break;
-                case 1: lines.removeAt(at); break;
-                case 2: lines.insert(at, lines[at]); break;
-                case 3: lines.insert(at, pick(words) + ' ' + pick(words) + ' ' + pick(words)); break;
-                case 4: lines[at] += QByteArray(int(rng.bounded(30000)), 'A'); break;
-                default: lines[at].insert(rng.bounded(int(lines[at].size()) + 1), pick(words)); break;
-                }
-            }
-            tryOpen(put("fuzz/fuzz.cue", lines.join('\n')), &cues);
-        }
-        // Nero images of either age, track at once and disc at once: bytes of the table and the
-        // footer changed in place, the footer's offset sometimes moved to just before the end.
-        const QByteArray bin = binFile.readAll(), tao = nrgFile.readAll();
-        for (const QByteArray &base : {tao, nero(bin, true, 150)}) {
-            const QString path = put("fuzz/fuzz.nrg", base);
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadWrite));
-            const qint64 table = base == tao ? tao.lastIndexOf("ETNF") : bin.size() + 150 * 2352;
-            for (int i = 0; i < 500 && !QTest::currentTestFailed(); ++i) {
-                QList<qint64> changed;
-                for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
-                    changed << table + rng.bounded(base.size() - table);
-                for (qint64 at : changed)
-                    QVERIFY(f.seek(at) && f.putChar(char(rng.bounded(256))));
-                if (rng.bounded(4) == 0) {   // the offset's low 32 bits end the file in both ages
-                    const qint64 at = base.size() - 4, to = base.size() - rng.bounded(40);
-                    changed << at << at + 1 << at + 2 << at + 3;
-                    QVERIFY(f.seek(at) && f.write(QByteArray::fromHex(QByteArray::number(to, 16).rightJustified(8, '0'))) == 4);
-                }
-                QVERIFY(f.flush());
-                tryOpen(path, &neros);
-                for (qint64 at : changed)
-                    QVERIFY(f.seek(at) && f.putChar(base[at]));
-            }
-        }
-        // Tables of contents: bytes changed to what the format gives meaning to, or to anything.
-        const QByteArray text = tocFile.readAll();
-        for (int i = 0; i < 300 && !QTest::currentTestFailed(); ++i) {
-            QByteArray changed = text;
-            for (int n = 1 + int(rng.bounded(4)); n > 0; --n)
-                changed[rng.bounded(int(changed.size()))] = pick({"0", "9", ":", "\"", "{", "}", "#", "/", " ", "\n",
-                                                                  QByteArray(1, char(rng.bounded(256)))})[0];
-            tryOpen(put("fuzz/fuzz.toc", changed), &tocs);
-        }
-        // Far enough in to matter: some of each kind still play.
-        QVERIFY2(cues[1] > 100 && neros[1] > 100 && tocs[1] > 30, qPrintable(QString("%1 %2 %3").arg(cues[1]).arg(neros[1]).arg(tocs[1])));
     }
 
     // Which drives are listed, in what order, with what label, where their roots lead, and

@@ -1,6 +1,6 @@
-#include "platform/Disc.h"
+#include "disc/Disc.h"
 
-#include "platform/TrackFolders.h"
+#include "disc/TrackFolders.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,16 +16,6 @@ constexpr auto kGiveUpTime = std::chrono::seconds(15);
 
 } // namespace
 
-std::shared_ptr<Disc> Disc::open(const QString &path, QString *error, OpenFailure *why)
-{
-    std::unique_ptr<SectorSource> source = openSectorSource(path, error, why);
-    if (!source)
-        return nullptr;
-    // A file with no file system at all is no disc image; one whose file
-    // system is damaged is a damaged image.
-    return open(std::move(source), error, why);
-}
-
 std::shared_ptr<Disc> Disc::open(std::unique_ptr<SectorSource> source, QString *error, OpenFailure *why)
 {
     std::shared_ptr<Disc> disc(new Disc(std::move(source)));
@@ -39,6 +29,14 @@ std::shared_ptr<Disc> Disc::open(std::unique_ptr<SectorSource> source, QString *
     if (!readIsoTree(block, disc->source_->sectorCount(), &disc->tree_, error, why))
         return nullptr;
     return disc;
+}
+
+std::shared_ptr<DiscTrack> Disc::track(const DiscEntry &entry)
+{
+    auto track = std::make_shared<DiscTrack>();
+    track->disc = shared_from_this();
+    track->entry = entry;
+    return track;
 }
 
 bool Disc::read(std::int64_t lsn, int count, unsigned char *out)
@@ -77,10 +75,7 @@ bool Disc::firstTrackReadable()
     const auto first = std::find_if(files.begin(), files.end(), [](const DiscEntry &e) { return e.size > 0; });
     if (first == files.end())
         return false;
-    auto track = std::make_shared<DiscTrack>();
-    track->disc = shared_from_this();
-    track->entry = *first;
-    DiscTrackReader reader(track);
+    DiscTrackReader reader(track(*first));
     std::vector<char> data(std::size_t(kPackSearchSectors) * kForm2Bytes);
     const std::int64_t got = reader.read(data.data(), data.size());
     static const char pack[] = {0, 0, 1, char(0xBA)};

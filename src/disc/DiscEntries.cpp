@@ -1,4 +1,4 @@
-#include "platform/DiscEntries.h"
+#include "disc/DiscEntries.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,7 +34,9 @@ std::vector<DiscEntry> trackFiles(const Disc &disc)
     return files;
 }
 
-std::vector<EntryPoint> parseTable(const unsigned char *block, const std::vector<DiscEntry> &tracks)
+} // namespace
+
+std::vector<EntryPoint> parseEntryTable(const unsigned char *block, const std::vector<DiscEntry> &tracks)
 {
     // A Super Video CD's table should say ENTRYSVD; vcdimager, and so the
     // discs made with it, write ENTRYVCD there too.
@@ -59,6 +61,8 @@ std::vector<EntryPoint> parseTable(const unsigned char *block, const std::vector
     }
     return points;
 }
+
+namespace {
 
 std::optional<std::int64_t> pesStamp(const unsigned char *pes, std::size_t len)
 {
@@ -152,7 +156,7 @@ std::vector<EntryPoint> readEntryPoints(Disc &disc)
         unsigned char sector[kSectorBytes];
         if (file.folder || file.form2 || file.size < kHeaderBytes || !disc.read(file.lsn, 1, sector))
             return {};
-        return parseTable(sector + kSubheaderBytes, trackFiles(disc));
+        return parseEntryTable(sector + kSubheaderBytes, trackFiles(disc));
     }
     return {};
 }
@@ -162,9 +166,7 @@ std::vector<double> entryTimes(const std::shared_ptr<DiscTrack> &playing)
     if (!playing || !playing->disc)
         return {};
     // A reader of our own: the playing track's says when its stream gave out.
-    auto track = std::make_shared<DiscTrack>();
-    track->disc = playing->disc;
-    track->entry = playing->entry;
+    const std::shared_ptr<DiscTrack> track = playing->disc->track(playing->entry);
     const std::vector<DiscEntry> files = trackFiles(*track->disc);
     const auto mine = std::find_if(files.begin(), files.end(),
                                    [&](const DiscEntry &e) { return e.lsn == track->entry.lsn && e.size == track->entry.size; });

@@ -2,8 +2,8 @@
 // A disc as the program reads it itself: its sectors and its directory,
 // and the data of its files as streams.
 
-#include "platform/DiscSource.h"
-#include "platform/IsoDirectory.h"
+#include "disc/IsoDirectory.h"
+#include "disc/SectorSource.h"
 
 #include <atomic>
 #include <chrono>
@@ -15,9 +15,8 @@ namespace tavero {
 
 class Disc : public std::enable_shared_from_this<Disc> {
 public:
-    // Opens a drive or an image and reads its directory; a failure says why
-    // in `error` for the user, and in `why`, when asked, for the caller.
-    static std::shared_ptr<Disc> open(const QString &path, QString *error, OpenFailure *why = nullptr);
+    // Reads the directory of the disc in `source`; a failure says why in
+    // `error` for the user, and in `why`, when asked, for the caller.
     static std::shared_ptr<Disc> open(std::unique_ptr<SectorSource> source, QString *error,
                                       OpenFailure *why = nullptr);
 
@@ -38,7 +37,10 @@ public:
     static std::int64_t dataSize(const DiscEntry &e);
     static int dataPerSector(const DiscEntry &e) { return e.form2 ? kForm2Bytes : kForm1Bytes; }
 
-    // Sectors in the shape of DiscSource.h. Streams on mpv's threads and
+    // One of its files, to be streamed.
+    std::shared_ptr<struct DiscTrack> track(const DiscEntry &entry);
+
+    // Sectors in the shape of SectorSource.h. Streams on mpv's threads and
     // the window's thread take turns.
     bool read(std::int64_t lsn, int count, unsigned char *out);
 

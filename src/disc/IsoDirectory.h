@@ -9,7 +9,7 @@
 // memory or time. It reads primary names only (no Joliet, no Rock Ridge):
 // what a Video CD player needs.
 
-#include "platform/DiscSource.h"
+#include "disc/SectorSource.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/VideoPath.h"
+#include "playback/VideoPath.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,10 @@
 // Cue sheets and cdrdao tables of contents: text that names data files and
 // says how the disc's tracks lie in them.
 
-#include "platform/ImageFiles.h"
+#include "disc/ImageLayout.h"
 
-#include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace tavero {
 
@@ -27,33 +26,21 @@ const TrackMode *findMode(const TrackMode *modes, std::size_t count, const QStri
 }
 
 // Opens the data files named, in the order of `names`; a name that
-// occurs twice is one file.
-bool openNamed(const QString &sheet, const QString &kind, const QStringList &names, bool ownNameToo,
+// occurs twice, or two names of one file, are one file.
+bool openNamed(const DataFileFinder &find, const QString &kind, const QStringList &names, bool only,
                ImageLayout *layout, std::vector<int> *fileOf, QString *error)
 {
-    QHash<QString, int> opened;
     for (const QString &name : names) {
-        QString found = findDataFile(sheet, name);
-        // A sheet renamed, or naming its data file in a way nothing
-        // resolves: one data file beside it with the sheet's own name is it.
-        for (const char *ext : {".bin", ".img"}) {
-            if (found.isEmpty() && ownNameToo)
-                found = findBeside(sheet, QFileInfo(sheet).completeBaseName() + QLatin1String(ext));
-        }
-        const QString key = QFileInfo(found).absoluteFilePath();
-        if (!found.isEmpty() && opened.contains(key)) {
-            fileOf->push_back(opened.value(key));
-            continue;
-        }
-        DataFile file;
         QString why;
-        if (!file.open(found, &why)) {
+        std::shared_ptr<const ByteSource> file = find(name, only, &why);
+        if (!file) {
             *error = QStringLiteral("the %1 names %2, %3").arg(kind, quoted(name), why);
             return false;
         }
-        opened.insert(key, int(layout->files.size()));
-        fileOf->push_back(int(layout->files.size()));
-        layout->files.push_back(std::move(file));
+        const auto known = std::find(layout->files.begin(), layout->files.end(), file);
+        fileOf->push_back(int(known - layout->files.begin()));
+        if (known == layout->files.end())
+            layout->files.push_back(std::move(file));
     }
     return true;
 }
@@ -95,11 +82,11 @@ struct CueTrack {
 
 } // namespace
 
-bool readCueSheet(const QString &path, ImageLayout *layout, QString *error)
+bool readCueSheet(const QByteArray &sheet, const DataFileFinder &find, ImageLayout *layout, QString *error)
 {
     const QString notOne = QStringLiteral("it is not a cue sheet");
     QStringList lines;
-    if (!readSheetLines(path, notOne, &lines, error))
+    if (!sheetLines(sheet, notOne, &lines, error))
         return false;
     QStringList files;
     std::vector<CueTrack> tracks;
@@ -183,7 +170,7 @@ bool readCueSheet(const QString &path, ImageLayout *layout, QString *error)
         }
     }
     std::vector<int> fileOf;
-    if (!openNamed(path, QStringLiteral("cue sheet"), used, used.size() == 1, layout, &fileOf, error))
+    if (!openNamed(find, QStringLiteral("cue sheet"), used, used.size() == 1, layout, &fileOf, error))
         return false;
 
     // Each file's time starts at 0; a track runs to the next track's first
@@ -197,7 +184,7 @@ bool readCueSheet(const QString &path, ImageLayout *layout, QString *error)
         const auto start = [](const CueTrack &c) { return c.index0 >= 0 ? c.index0 : c.index1; };
         const int file = fileOf[std::size_t(usedOf[std::size_t(t.file)])];
         offset = before ? offset + (start(t) - start(*before)) * before->mode->stride : start(t) * t.mode->stride;
-        const std::int64_t size = layout->files[std::size_t(file)].size();
+        const std::int64_t size = layout->files[std::size_t(file)]->size();
         const std::int64_t sectors =
             after ? start(*after) - start(t) : std::max<std::int64_t>(0, (size - offset) / t.mode->stride);
         if (t.pregap > 0)
@@ -272,11 +259,11 @@ std::int64_t sectorsOf(const TocTrack &t)
 
 } // namespace
 
-bool readTocFile(const QString &path, ImageLayout *layout, QString *error)
+bool readTocFile(const QByteArray &sheet, const DataFileFinder &find, ImageLayout *layout, QString *error)
 {
     const QString notOne = QStringLiteral("it is not a table of contents");
     QStringList lines;
-    if (!readSheetLines(path, notOne, &lines, error))
+    if (!sheetLines(sheet, notOne, &lines, error))
         return false;
     const auto damaged = damagedAt(error, QStringLiteral("table of contents"));
     // Its words, CD-TEXT blocks left out: nothing the sectors depend on.
@@ -371,7 +358,7 @@ bool readTocFile(const QString &path, ImageLayout *layout, QString *error)
     if (tracks.empty())
         return (*error = notOne, false);
     std::vector<int> fileOf;
-    if (!openNamed(path, QStringLiteral("table of contents"), names, false, layout, &fileOf, error))
+    if (!openNamed(find, QStringLiteral("table of contents"), names, false, layout, &fileOf, error))
         return false;
 
     // The tracks follow one another; a piece that does not fill its last
@@ -385,7 +372,7 @@ bool readTocFile(const QString &path, ImageLayout *layout, QString *error)
             const int file = piece.name < 0 ? -1 : fileOf[std::size_t(piece.name)];
             std::int64_t bytes = piece.bytes;
             if (file >= 0 && bytes < 0)
-                bytes = layout->files[std::size_t(file)].size() - piece.offset;
+                bytes = layout->files[std::size_t(file)]->size() - piece.offset;
             if (bytes < 0)
                 return damaged(piece.line, QStringLiteral("its data file is shorter than the place named in it"));
             if (bytes > kMaxCdSectors * t.mode.stride)

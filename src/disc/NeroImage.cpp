@@ -5,7 +5,7 @@
 // start and end in the file) or a track-at-once one (ETNF, ETN2: each
 // track's place in the file and its first sector on the disc).
 
-#include "platform/ImageFiles.h"
+#include "disc/ImageLayout.h"
 
 #include <cstring>
 
@@ -151,18 +151,12 @@ private:
 
 } // namespace
 
-bool readNeroImage(const QString &path, ImageLayout *layout, QString *error)
+bool readNeroImage(const std::shared_ptr<const ByteSource> &file, ImageLayout *layout, QString *error)
 {
-    DataFile file;
-    QString why;
-    if (!file.open(path, &why)) {
-        *error = QStringLiteral("it cannot be read");
-        return false;
-    }
-    const auto size = std::uint64_t(file.size());
+    const auto size = std::uint64_t(file->size());
     unsigned char tail[12];
     std::uint64_t table = 0, footer = 0;
-    if (size >= sizeof tail && file.readAt(std::int64_t(size - sizeof tail), tail, sizeof tail)) {
+    if (size >= sizeof tail && file->readAt(std::int64_t(size - sizeof tail), tail, sizeof tail)) {
         if (std::memcmp(tail + 4, "NERO", 4) == 0)
             table = be(tail + 8, 4), footer = 8;
         else if (std::memcmp(tail, "NER5", 4) == 0)
@@ -177,7 +171,7 @@ bool readNeroImage(const QString &path, ImageLayout *layout, QString *error)
     if (table > end || end - table > kMaxTableBytes)
         return tracks.damaged(QStringLiteral("its table of chunks lies outside the file"));
     std::vector<unsigned char> chunks(std::size_t(end - table));
-    if (!file.readAt(std::int64_t(table), chunks.data(), chunks.size()))
+    if (!file->readAt(std::int64_t(table), chunks.data(), chunks.size()))
         return tracks.damaged(QStringLiteral("its table of chunks cannot be read"));
     // Every chunk lies within the table; the first track table is the one
     // read (a Video CD has one session).
@@ -204,7 +198,7 @@ bool readNeroImage(const QString &path, ImageLayout *layout, QString *error)
     }
     if (!found)
         return tracks.damaged(QStringLiteral("it has no table of tracks"));
-    layout->files.push_back(std::move(file));
+    layout->files.push_back(file);
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "platform/IsoDirectory.h"
+#include "disc/IsoDirectory.h"
 
 #include <QSet>
 #include <cstring>

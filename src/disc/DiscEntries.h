@@ -10,7 +10,7 @@
 // is taken as no table at all: the disc plays without chapters, and
 // nothing is said, since nothing else is wrong with it.
 
-#include "platform/Disc.h"
+#include "disc/Disc.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +23,9 @@ struct EntryPoint {
     std::uint32_t lsn = 0;     // the sector it starts at
 };
 
+// A table's 2,048 bytes against the track folder's files in disc order;
+// empty when it does not hold together.
+std::vector<EntryPoint> parseEntryTable(const unsigned char *block, const std::vector<DiscEntry> &tracks);
 // The disc's whole table; empty when it has none or it does not hold
 // together.
 std::vector<EntryPoint> readEntryPoints(Disc &disc);

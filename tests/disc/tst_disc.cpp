@@ -1,0 +1,240 @@
+// The disc reader alone, on bytes in memory: containers, the directory, a
+// track's stream through scratches, entry points. Nothing here opens a
+// drive or lays a disc out; the readers' crafted inputs are the fuzzers'
+// (fuzz/).
+#include "disc/DiscEntries.h"
+#include "disc/DiscMenus.h"
+#include "disc/ImageLayout.h"
+#include "support/PbcDiscs.h"
+#include "support/TestMedia.h"
+
+#include <QtTest>
+
+using namespace tavero;
+using namespace tavero::test;
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("%s cannot be read", qPrintable(path));
+    return f.readAll();
+}
+
+// The data files a sheet names, from the folder it was made in, read into memory.
+DataFileFinder filesBeside(const QString &sheet)
+{
+    auto opened = std::make_shared<QHash<QString, std::shared_ptr<const ByteSource>>>();
+    return [folder = QFileInfo(sheet).path(), opened](const QString &name, bool, QString *why) {
+        const QString path = folder + '/' + name.section('/', -1);
+        if (!opened->contains(path) && QFileInfo(path).isFile())
+            opened->insert(path, std::make_shared<MemoryBytes>(bytesOf(path)));
+        *why = "which cannot be found";
+        return opened->value(path);
+    };
+}
+
+// A disc image in memory, whose sectors can be changed or refuse to be read.
+struct Image : SectorSource {
+    QByteArray data;
+    QSet<qint64> bad;
+    bool read(std::int64_t lsn, int count, unsigned char *out) override
+    {
+        for (qint64 s = lsn; s < lsn + count; ++s)
+            if (s < 0 || s >= sectorCount() || bad.contains(s))
+                return false;
+        std::memcpy(out, at(lsn * kSectorBytes), std::size_t(count) * kSectorBytes);
+        return true;
+    }
+    std::int64_t sectorCount() const override { return data.size() / kSectorBytes; }
+    uchar *at(qsizetype offset) { return reinterpret_cast<uchar *>(data.data()) + offset; }
+    uchar *block(qint64 lsn) { return at(lsn * kSectorBytes + kSubheaderBytes); }
+    uchar *record(const QByteArray &name) { return at(data.indexOf(char(name.size()) + name) - 32); }
+};
+
+// A file of raw sectors, every one of them in the reader's shape.
+std::unique_ptr<Image> imageOf(const QString &path)
+{
+    ImageLayout layout;
+    QString error;
+    if (!readRawImage(std::make_shared<MemoryBytes>(bytesOf(path)), &layout, &error))
+        qFatal("%s: %s", qPrintable(path), qPrintable(error));
+    const auto whole = makeImageSource(std::move(layout), &error);
+    auto image = std::make_unique<Image>();
+    image->data.resize(whole->sectorCount() * kSectorBytes);
+    if (!whole->read(0, int(whole->sectorCount()), image->at(0)))
+        qFatal("%s cannot be read", qPrintable(path));
+    return image;
+}
+
+// What the player reads of a track: all of it, or up to where the stream gave out.
+QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
+{
+    QByteArray out, buf(65536, '\0');
+    DiscTrackReader reader(track);
+    for (std::int64_t n; (n = reader.read(buf.data(), std::uint64_t(buf.size()))) > 0;)
+        out.append(buf.constData(), n);
+    return out;
+}
+
+} // namespace
+
+class TestDisc : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each container read from bytes gives the disc vcdimager made, its tracks' data as the clip.
+    void containers_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("files");
+        QTest::newRow("cue sheet") << "cue" << 1;
+        QTest::newRow("table of contents, pregaps in files of their own") << "toc" << 5;
+        QTest::newRow("nero") << "nrg" << 1;
+        QTest::newRow("raw sectors") << "bin" << 1;
+    }
+
+    void containers()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, files);
+        const QString path = TestMedia::vcdImage(kind);
+        ImageLayout layout;
+        QString error;
+        const auto file = std::make_shared<MemoryBytes>(bytesOf(path));
+        const bool read = kind == "cue"   ? readCueSheet(bytesOf(path), filesBeside(path), &layout, &error)
+                          : kind == "toc" ? readTocFile(bytesOf(path), filesBeside(path), &layout, &error)
+                          : kind == "nrg" ? readNeroImage(file, &layout, &error)
+                                          : readRawImage(file, &layout, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(int(layout.files.size()), files);
+        const auto disc = Disc::open(makeImageSource(std::move(layout), &error), &error);
+        QVERIFY2(disc, qPrintable(error));
+        QCOMPARE(disc->label(), "TESTVCD");
+        const std::vector<DiscEntry> tracks = disc->trackFiles();
+        QCOMPARE(tracks.size(), std::size_t(2));
+        const QByteArray mpeg = bytesOf(TestMedia::mpegClip(2.0)), data = readAll(disc->track(tracks[1]));
+        QVERIFY(data.mid(data.indexOf(QByteArray("\0\0\1\xBA", 4)), mpeg.size()) == mpeg);
+    }
+
+    // A scratch costs a moment of the stream; a long unreadable stretch ends it, and says so until
+    // the disc reads again.
+    void scratches()
+    {
+        auto image = imageOf(TestMedia::vcdImage("bin"));
+        Image &source = *image;
+        // The first track claims 800 sectors, on into the next: room for more than the reader's patience.
+        qToLittleEndian<quint32>(800 * 2048, source.record("AVSEQ01.DAT;1") + 10);
+        QString error;
+        const auto disc = Disc::open(std::move(image), &error);
+        QVERIFY2(disc, qPrintable(error));
+        const auto track = disc->track(disc->trackFiles()[0]);
+        const QByteArray clean = readAll(track);
+        const qint64 middle = track->entry.lsn + 100, hole = 100 * kForm2Bytes, scratch = 3 * kForm2Bytes;
+        source.bad = {middle, middle + 1, middle + 2};
+        QCOMPARE(readAll(track), clean.left(hole) + QByteArray(scratch, '\0') + clean.mid(hole + scratch));
+        QVERIFY(!track->brokeOff);
+        for (qint64 s = middle; s < middle + DiscTrackReader::kGiveUpSectors + 10; ++s)
+            source.bad.insert(s);
+        const qsizetype got = readAll(track).size();
+        QVERIFY(track->brokeOff);
+        QVERIFY(got >= hole && got < hole + DiscTrackReader::kGiveUpSectors * kForm2Bytes);
+        source.bad.clear();
+        QVERIFY(readAll(track) == clean);
+        QVERIFY(!track->brokeOff);
+    }
+
+    // A track's entry points, in seconds as mpv counts them; a table that does not hold together
+    // anywhere, or an entry where no pack starts, gives none at all.
+    void entryPoints_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<qint64>("sector");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<double>>("times");
+        const auto made = imageOf(TestMedia::vcdImage("chapters"));
+        const QByteArray table(reinterpret_cast<const char *>(made->block(151)), 28);
+        QCOMPARE(table.left(12), QByteArray("ENTRYVCD\2\0\0\3", 12));
+        const auto bcd = [&](int at) { return (table[at] >> 4 & 15) * 10 + (table[at] & 15); };
+        const qint64 entries = 151, second = (bcd(17) * 60 + bcd(18)) * 75 + bcd(19) - 150;   // the table; the second entry
+        const QList<double> all{0, 4, 8}, none;
+        QTest::newRow("as made") << "chapters" << entries << 0 << QByteArray() << all;
+        QTest::newRow("two counted") << "chapters" << entries << 10 << QByteArray("\0\2", 2) << QList<double>{0, 4};
+        QTest::newRow("count 0") << "chapters" << entries << 10 << QByteArray("\0\0", 2) << none;
+        QTest::newRow("count 9999") << "chapters" << entries << 10 << QByteArray("\x27\x0F") << none;
+        QTest::newRow("count 501") << "chapters" << entries << 10 << QByteArray("\x01\xF5") << none;
+        // As it should be; vcdimager's are like ours.
+        QTest::newRow("tag of a super video cd") << "chapters" << entries << 0 << QByteArray("ENTRYSVD") << all;
+        QTest::newRow("tag of another table") << "chapters" << entries << 0 << QByteArray("TRACKSVD") << none;
+        QTest::newRow("track of the file system") << "chapters" << entries << 16 << QByteArray("\x01") << none;
+        QTest::newRow("track past the last") << "chapters" << entries << 16 << QByteArray("\x03") << none;
+        QTest::newRow("not bcd") << "chapters" << entries << 18 << QByteArray("\x1A") << none;
+        QTest::newRow("frame 75") << "chapters" << entries << 19 << QByteArray("\x75") << none;
+        QTest::newRow("before the track") << "chapters" << entries << 17 << QByteArray("\0\5\0", 3) << none;
+        QTest::newRow("past the track") << "chapters" << entries << 17 << QByteArray("\x79\0\0", 3) << none;
+        QTest::newRow("out of order") << "chapters" << entries << 20 << table.mid(24, 4) + table.mid(20, 4) << none;
+        QTest::newRow("no pack at the entry") << "chapters" << second << 0 << QByteArray("ZZZZ") << none;
+        QTest::newRow("super video cd") << "svcd chapters" << entries << 0 << QByteArray() << all;
+    }
+
+    void entryPoints()
+    {
+        QFETCH(QString, image);
+        QFETCH(qint64, sector);
+        QFETCH(int, at);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<double>, times);
+        auto sectors = imageOf(TestMedia::vcdImage(image));
+        std::memcpy(sectors->block(sector) + at, bytes.constData(), std::size_t(bytes.size()));
+        QString error;
+        const auto disc = Disc::open(std::move(sectors), &error);
+        QVERIFY2(disc, qPrintable(error));
+        const int track = disc->tree().child(disc->trackFolder(), image == "chapters" ? "AVSEQ01.DAT" : "AVSEQ01.MPG");
+        QVERIFY(track > 0);
+        const std::vector<double> got = entryTimes(disc->track(disc->tree().entries[std::size_t(track)]));
+        QCOMPARE(got.size(), std::size_t(times.size()));
+        for (std::size_t i = 0; i < got.size(); ++i)
+            QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));
+    }
+
+    // A disc's menus read through its directory: the extended tables where they hold together,
+    // the plain ones where they are cut short; a disc without menus has none.
+    void menus_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<int>("lists");
+        QTest::newRow("video cd 2.0") << PbcDiscs::videoCd() << true << 6;
+        QTest::newRow("super video cd") << PbcDiscs::superVideoCd() << false << 6;
+        QTest::newRow("extended tables cut short") << PbcDiscs::cutExtended() << false << 6;
+        QTest::newRow("none") << TestMedia::vcdImage("svcd") << false << 0;
+    }
+
+    void menus()
+    {
+        QFETCH(QString, image);
+        QFETCH(bool, extended);
+        QFETCH(int, lists);
+        ImageLayout layout;
+        QString error;
+        QVERIFY2(readCueSheet(bytesOf(image), filesBeside(image), &layout, &error), qPrintable(error));
+        const auto disc = Disc::open(makeImageSource(std::move(layout), &error), &error);
+        QVERIFY2(disc, qPrintable(error));
+        const PlaybackControl menus = readDiscMenus(*disc);
+        QCOMPARE(menus.usable(), lists > 0);
+        QCOMPARE(menus.extended, extended);
+        QCOMPARE(int(menus.lists.size()), lists);
+        if (lists) {   // the menu's still, where the disc's directory has it
+            const auto &menu = std::get<PbcSelectionList>(menus.lists[std::size_t(menus.start)].body);
+            const int still = disc->tree().find(segmentPath(menu.item.number, menus.kind));
+            QVERIFY(still > 0);
+            QCOMPARE(disc->tree().entries[std::size_t(still)].lsn, menu.item.lsn);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDisc)
+#include "tst_disc.moc"
