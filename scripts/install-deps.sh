@@ -20,6 +20,7 @@ packages=(
   fonts-dejavu-core
   desktop-file-utils appstream # checks of the desktop integration files
   dbus-bin dbus-daemon         # a private session bus for the MPRIS tests
+  playerctl                    # a real MPRIS client for those tests
 )
 packages+=("$@")
 

@@ -213,6 +213,7 @@ void Form1::createMenus()
     connect(mnuTaveroHelp, &QAction::triggered, this, &Form1::mnuTaveroHelp_Click);
     connect(mnuMPHelp, &QAction::triggered, this, &Form1::mnuMPHelp_Click);
     connect(mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
+    createTrackSteps();
 }
 
 void Form1::connectPlayer()
@@ -227,6 +228,9 @@ void Form1::connectPlayer()
     connect(WMP1, &MediaPlayer::DiscMenuKey, this, &Form1::WMP1_DiscMenuKey);
     connect(WMP1, &MediaPlayer::PictureClicked, this, &Form1::WMP1_PictureClicked);
     connect(WMP1, &MediaPlayer::MenuItemEnded, this, &Form1::WMP1_MenuItemEnded);
+    // After the handlers, which may have moved to another track.
+    connect(WMP1, &MediaPlayer::PlayStateChange, this, &Form1::updateTrackSteps);
+    connect(WMP1, &MediaPlayer::ReadyStateChange, this, &Form1::updateTrackSteps);
 }
 
 QString Form1::CDDriveRoot() const
@@ -280,7 +284,7 @@ Form2 *Form1::form2() const
 
 RemoteControls Form1::remoteControls()
 {
-    return {this, WMP1, mnuRun, mnuPause, mnuStop, mnuLoop, mnuExit};
+    return {this, WMP1, mnuRun, mnuPause, mnuStop, mnuLoop, mnuExit, NextTrack, PreviousTrack};
 }
 
 } // namespace tavero

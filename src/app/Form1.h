@@ -143,6 +143,9 @@ public:
     QAction *mnuContext = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuTaveroHelp = nullptr, *mnuMPHelp = nullptr, *mnuD41 = nullptr, *mnuAbout = nullptr;
+    // In no menu: the desktop's Next and Previous (and the media keys) on
+    // the tracks of the disc that plays; enabled while there is one to go to.
+    QAction *NextTrack = nullptr, *PreviousTrack = nullptr;
 
     // The CD drive's root, kept as the Play Video CD item's tag.
     QString CDDriveRoot() const;
@@ -219,6 +222,11 @@ public:
     void Frame1_MouseMove();
     void Form_MouseMove();
 
+    // TrackSteps.cpp
+    // Digits 1 to 9 that no control took press the slot of that track.
+    void Form_KeyDown(int keyCode, int shift);
+    void StepTrack(int step);
+
     // OpenFile.cpp
     void mnuOpen_Click();
     QString ShowOpenDialog(const QString &title, const QList<FileFilter> &filters, const QString &initialFolder);
@@ -246,6 +254,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // What the handlers share; only they and the more-tracks window see it.
@@ -271,6 +280,8 @@ private:
     void playMenuItem(const PlayItem &item, double playTime);
     void takeMenuNumber();
     int menuEntryPlaying() const;
+    void createTrackSteps();
+    void updateTrackSteps();
 
     Seams seams_;
     QString helpFile_;

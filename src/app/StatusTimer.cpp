@@ -32,6 +32,7 @@ void Form1::Timer1_Timer()
                 label->setBorderStyle(0);
         }
         LoadTrackList();
+        updateTrackSteps();
         seams_.events->processEvents();
     }
 

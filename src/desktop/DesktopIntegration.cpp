@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QUrl>
 
 namespace tavero {
@@ -34,6 +35,8 @@ DesktopIntegration::DesktopIntegration(const RemoteControls &controls, QDBusConn
     : QObject(controls.window), form_(controls.window), c_(controls), bus_(std::move(bus)),
       screenSaver_(new ScreenSaverInhibitor(bus_, this))
 {
+    if (form_)
+        form_->installEventFilter(this);
     if (!bus_.isConnected())
         return;
     new MediaPlayer2Adaptor(this);
@@ -56,8 +59,9 @@ DesktopIntegration::DesktopIntegration(const RemoteControls &controls, QDBusConn
     connect(player, &MediaPlayer::PlayStateChange, this, &DesktopIntegration::playerChanged);
     connect(player, &MediaPlayer::ReadyStateChange, this, &DesktopIntegration::playerChanged);
     connect(c_.loop, &QAction::toggled, this, &DesktopIntegration::publishChanges);
-    for (QAction *a : {c_.play, c_.pause, c_.stop})
+    for (QAction *a : {c_.play, c_.pause, c_.stop, c_.next, c_.previous})
         connect(a, &QAction::enabledChanged, this, &DesktopIntegration::publishChanges);
+    connect(player, &MediaPlayer::VolumeChange, this, &DesktopIntegration::publishChanges);
     published_ = {};
     publishChanges();
 }
@@ -149,6 +153,55 @@ bool DesktopIntegration::canSeek() const
     return form_ && c_.player->ReadyState() == MediaPlayer::Loaded && c_.player->Duration() > 0;
 }
 
+bool DesktopIntegration::canGoNext() const
+{
+    return form_ && c_.next->isEnabled();
+}
+
+bool DesktopIntegration::canGoPrevious() const
+{
+    return form_ && c_.previous->isEnabled();
+}
+
+double DesktopIntegration::volume() const
+{
+    return form_ ? c_.player->Volume() / 100.0 : 0.0;
+}
+
+void DesktopIntegration::setVolume(double volume)
+{
+    // MPRIS allows more than 1.0; the slider ends at its top.
+    if (form_ && !qIsNaN(volume))
+        c_.player->setVolume(qRound(qBound(0.0, volume, 1.0) * 100.0));
+}
+
+void DesktopIntegration::Next()
+{
+    if (canGoNext())
+        c_.next->trigger();
+}
+
+void DesktopIntegration::Previous()
+{
+    if (canGoPrevious())
+        c_.previous->trigger();
+}
+
+bool DesktopIntegration::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != form_ || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const QMap<int, void (DesktopIntegration::*)()> keys{
+        {Qt::Key_MediaNext, &DesktopIntegration::Next},       {Qt::Key_MediaPrevious, &DesktopIntegration::Previous},
+        {Qt::Key_MediaPlay, &DesktopIntegration::Play},       {Qt::Key_MediaPause, &DesktopIntegration::Pause},
+        {Qt::Key_MediaTogglePlayPause, &DesktopIntegration::PlayPause}, {Qt::Key_MediaStop, &DesktopIntegration::Stop}};
+    const auto command = keys.find(static_cast<QKeyEvent *>(event)->key());
+    if (command == keys.end())
+        return false;
+    (this->*command.value())();
+    return true;
+}
+
 void DesktopIntegration::Play()
 {
     if (form_ && c_.player->PlayState() != MediaPlayer::Playing)
@@ -238,6 +291,9 @@ void DesktopIntegration::publishChanges()
         {QStringLiteral("CanPlay"), canPlay()},
         {QStringLiteral("CanPause"), canPause()},
         {QStringLiteral("CanSeek"), canSeek()},
+        {QStringLiteral("CanGoNext"), canGoNext()},
+        {QStringLiteral("CanGoPrevious"), canGoPrevious()},
+        {QStringLiteral("Volume"), volume()},
     };
     QVariantMap changed;
     for (auto it = now.begin(); it != now.end(); ++it) {

@@ -3,7 +3,9 @@
 // remote control on the session bus (media keys, desktop widgets) and
 // keeping the screensaver away while video plays. Every command from the
 // bus goes through the same menu actions a user would choose, so the menus
-// stay in step. Without a session bus none of this is there, silently.
+// stay in step. Without a session bus none of this is there, silently;
+// the keyboard's media keys in the window give the same commands either
+// way.
 //
 // This object is what the bus sees at kObjectPath: the adaptors generated
 // from org.mpris.MediaPlayer2*.xml read its properties and call its
@@ -23,11 +25,13 @@ namespace tavero {
 class ScreenSaverInhibitor;
 
 // What the bus drives: the window, its player and the menu items a user
-// would choose.
+// would choose; `next` and `previous` step through a disc's tracks, enabled
+// while there is a track to step to.
 struct RemoteControls {
     QWidget *window = nullptr;
     MediaPlayer *player = nullptr;
     QAction *play = nullptr, *pause = nullptr, *stop = nullptr, *loop = nullptr, *exit = nullptr;
+    QAction *next = nullptr, *previous = nullptr;
 };
 
 class DesktopIntegration : public QObject {
@@ -49,10 +53,10 @@ class DesktopIntegration : public QObject {
     Q_PROPERTY(double MinimumRate READ one)
     Q_PROPERTY(double MaximumRate READ one)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
-    Q_PROPERTY(double Volume READ one WRITE ignore)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(bool CanGoNext READ no)
-    Q_PROPERTY(bool CanGoPrevious READ no)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
     Q_PROPERTY(bool CanPlay READ canPlay)
     Q_PROPERTY(bool CanPause READ canPause)
     Q_PROPERTY(bool CanSeek READ canSeek)
@@ -84,12 +88,17 @@ public:
     bool canPlay() const;
     bool canPause() const;
     bool canSeek() const;
+    bool canGoNext() const;
+    bool canGoPrevious() const;
+    // 0.0 to 1.0 over the component's volume range.
+    double volume() const;
+    void setVolume(double volume);
 
     // The bus's methods.
     void Raise();
     void Quit();
-    void Next() {}
-    void Previous() {}
+    void Next();
+    void Previous();
     void Pause();
     void PlayPause();
     void Stop();
@@ -101,6 +110,10 @@ public:
 
 signals:
     void Seeked(qlonglong position);
+
+protected:
+    // The media keys, wherever in the window the keyboard is.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     static bool yes() { return true; }

@@ -72,6 +72,9 @@ public:
     virtual double CurrentPosition() const { return 0.0; }
     virtual void setCurrentPosition(double seconds) { (void)seconds; }
     virtual double Duration() const { return 0.0; }
+    // The sound's volume as the component's slider holds it, 0 to 100.
+    virtual int Volume() const { return 100; }
+    virtual void setVolume(int volume) { (void)volume; }
 
     // A disc's menus. The component offers them (a Menu button, a "Disc
     // Menu" item in its menu, the M key) while `offered`; while `active`
@@ -109,6 +112,8 @@ signals:
     void DiscMenuRequested();
     void DiscMenuKey(int key);                // 0-9 or a MenuKeys
     void PictureClicked(double x, double y);  // across and down the picture, 0 to 1
+    // The user moved the volume, or setVolume did.
+    void VolumeChange(int volume);
 };
 
 } // namespace tavero

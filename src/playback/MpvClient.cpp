@@ -476,8 +476,10 @@ void MpvClient::infoReply(const mpv_event &ev)
                 displayHeight_ = *static_cast<int64_t *>(p->data);
             break;
         case kInfoTracks:
-            if (p->format == MPV_FORMAT_NODE)
+            if (p->format == MPV_FORMAT_NODE) {
                 info_.demuxed = videoSizeOfTracks(*static_cast<mpv_node *>(p->data));
+                info_.audio = audioStreamsOf(*static_cast<mpv_node *>(p->data));
+            }
             break;
         default:
             break;

@@ -24,6 +24,7 @@
 
 struct mpv_handle;
 struct mpv_event;
+struct mpv_node;
 
 namespace tavero {
 
@@ -36,7 +37,12 @@ public:
         double duration = -1;   // -1: mpv could not tell
         QSize display;    // mpv's dwidth x dheight, empty before the first frame
         QSize demuxed;    // the video track's size as the demuxer gives it
+        // One entry per audio stream, in mpv's order (its id less one):
+        // the stream's language or title, empty when it names neither.
+        QStringList audio;
     };
+    // Which of the sound's channels plays on both speakers.
+    enum class AudioChannel { Stereo, Left, Right };
     struct FrameCounts {
         qint64 dropped = 0;
         qint64 delayed = 0;
@@ -64,6 +70,13 @@ public:
     void setMuted(bool muted);
     void setVolume(double volume);
     void setSpeed(double factor);
+    // The channel and the stream hold for what plays now; the channel also
+    // for every file after it, the stream only as loadFile asks again.
+    void setAudioChannel(AudioChannel channel);
+    void setAudioStream(int stream);
+    // The sound goes into this WAV file (16-bit) instead of a sound device:
+    // for tests, before the first file.
+    void writeSoundTo(const QByteArray &wavPath);
     // Gives the loaded file these chapters (seconds from its start) in
     // place of any it has; mpv reports them back as chaptersChanged.
     void setChapters(const std::vector<double> &times);
@@ -118,6 +131,8 @@ private:
     void dispatch(const mpv_event &event);
     void propertyChanged(const mpv_event &event);
     void infoReply(const mpv_event &event);
+    static QStringList audioStreamsOf(const mpv_node &trackList);
+    void setString(const char *property, const QByteArray &value);
 
     mpv_handle *mpv_ = nullptr;
     // mpv may carry out asynchronous requests in any order; these go one

@@ -190,12 +190,14 @@ void MpvPlayer::buildContextMenu()
     chaptersMenu_ = contextMenu_->addMenu(tr("&Chapters"));
     chaptersMenu_->setObjectName(QStringLiteral("chapters"));
     chaptersMenu_->menuAction()->setVisible(false);
+    buildAudioMenus();
     connect(contextMenu_, &QMenu::aboutToShow, this, [this, play, pause, stop, mute] {
         play->setEnabled(readyState_ == Loaded && playState_ != Playing);
         pause->setEnabled(playState_ == Playing);
         stop->setEnabled(playState_ == Playing || playState_ == Paused);
         mute->setChecked(controlBar_->isMuted());
         fillChaptersMenu();
+        fillAudioMenus();
         for (QAction *a : sizeGroup_->actions())
             a->setChecked(a->data().toInt() == displaySize_);
     });

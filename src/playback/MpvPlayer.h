@@ -37,9 +37,17 @@
 // sets DisplaySize back to 0.
 //
 // Keys while focused: Space play/pause, Left/Right seek 5 s back/forward,
-// Page Up/Page Down the previous/next chapter; M a disc's menus where they
-// are offered, and in them digits, Page Down / Page Up (next, previous),
-// Backspace (return) and Enter (default, or the number typed).
+// Page Up/Page Down the previous/next chapter, C the next audio channel
+// (Stereo, Left, Right), A the next audio stream; M a disc's menus where
+// they are offered, and in them digits, Page Down / Page Up (next,
+// previous), Backspace (return) and Enter (default, or the number typed).
+//
+// Sound: the channel chosen (Stereo, or the left or the right one on both
+// speakers, for karaoke discs) holds for every medium after it, until
+// chosen again; so does the audio stream (from 1), for media that have as
+// many. Both are in the context menu (the streams where there are two or
+// more) and last for the run only. The context menu and the keys let other
+// keys pass: the window gets the digits and the media keys.
 //
 // Chapters: a Video CD track gets its disc's entry points (read off the
 // GUI thread once the track has loaded); any other file keeps what mpv
@@ -69,6 +77,7 @@
 #include "playback/MediaPlayer.h"
 #include "playback/MpvClient.h"
 
+#include <QFile>
 #include <QMap>
 #include <QPointer>
 #include <QSize>
@@ -134,6 +143,18 @@ public:
     double CurrentPosition() const override { return position_; }
     void setCurrentPosition(double seconds) override { seekTo(seconds); }
     double Duration() const override { return duration_; }
+    int Volume() const override;
+    void setVolume(int volume) override;
+    using AudioChannel = MpvClient::AudioChannel;
+    AudioChannel audioChannel() const { return audioChannel_; }
+    void setAudioChannel(AudioChannel channel);
+    // 0 until one is chosen.
+    int audioStream() const { return audioStream_; }
+    void setAudioStream(int stream);
+    // The names of the loaded medium's audio streams (MpvClient::FileInfo).
+    QStringList audioStreams() const { return audioStreams_; }
+    // Tests hear the sound in this WAV file; set before the first Open.
+    void writeSoundTo(const QString &wavPath) { client_->writeSoundTo(QFile::encodeName(wavPath)); }
     // The video's display size at 100%; empty when none is loaded.
     QSize videoSize() const { return videoSize_; }
     // The area the picture takes inside the component.
@@ -228,6 +249,15 @@ private:
     void clickPicture(QWidget *source, QMouseEvent *event);
     void endMenuItem();
 
+    // MpvPlayerAudio.cpp
+    QByteArray audioOptions() const;
+    void buildAudioMenus();
+    void fillAudioMenus();
+    void takeAudioStreams(const QStringList &streams);
+    void cycleAudioChannel();
+    void cycleAudioStream();
+    int playingStream() const;
+
     bool headless_ = false;
     bool software_ = false;
     DiscTrackFinder *discTracks_ = nullptr;
@@ -273,6 +303,9 @@ private:
     bool menuItem_ = false;
     bool endedWhileOpening_ = false;
     QAction *discMenuAction_ = nullptr;
+    AudioChannel audioChannel_ = AudioChannel::Stereo;
+    int audioStream_ = 0;
+    QStringList audioStreams_;
 
     QWidget *videoBox_ = nullptr;        // black area holding the picture
     QWidget *video_ = nullptr;           // the picture: holding MpvVideoWindow, or MpvSoftwareView
@@ -281,6 +314,8 @@ private:
     ControlBar *controlBar_ = nullptr;
     QMenu *contextMenu_ = nullptr;
     QMenu *chaptersMenu_ = nullptr;
+    QMenu *channelMenu_ = nullptr;
+    QMenu *streamsMenu_ = nullptr;
     QActionGroup *sizeGroup_ = nullptr;
     QPointer<QDialog> help_;
     QPointer<QWidget> fullScreen_;

@@ -158,7 +158,8 @@ bool MpvPlayer::loadFile(const QString &abs, const QByteArray &options, QString 
                 releaseStart();
         });
     }
-    client_->loadFile(loadTarget(abs), track_ != nullptr, options);
+    client_->loadFile(loadTarget(abs), track_ != nullptr,
+                      options.isEmpty() ? audioOptions() : audioOptions() + ',' + options);
     QElapsedTimer clock;
     clock.start();
     // mpv may show the first frame before it reports the file loaded; the
@@ -237,6 +238,7 @@ void MpvPlayer::onFileInfo(const MpvClient::FileInfo &info)
     // Before the first frame is decoded (or without a video output yet)
     // the demuxer's numbers give the same size.
     videoSize_ = info.display.isEmpty() ? info.demuxed : info.display;
+    takeAudioStreams(info.audio);
     updateControls();
     load_.outcome = LoadOutcome::Loaded;
     if (videoSize_.isEmpty())

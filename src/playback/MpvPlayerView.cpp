@@ -3,6 +3,7 @@
 #include "playback/MpvPlayer.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -177,6 +178,12 @@ void MpvPlayer::keyPressEvent(QKeyEvent *event)
     case Qt::Key_PageDown:
         seekChapter(1);
         break;
+    case Qt::Key_C:
+        cycleAudioChannel();
+        break;
+    case Qt::Key_A:
+        cycleAudioStream();
+        break;
     case Qt::Key_Escape:
         if (displaySize_ == FullScreen)
             setDisplaySize(DefaultSize);
@@ -250,7 +257,12 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::KeyPress:
         if (fsWindow) {
-            keyPressEvent(static_cast<QKeyEvent *>(event));
+            auto *key = static_cast<QKeyEvent *>(event);
+            keyPressEvent(key);
+            // The keys the picture leaves (digits, media keys) are the
+            // window's, as they are out of full screen.
+            if (!key->isAccepted() && window() != this)
+                QCoreApplication::sendEvent(window(), key);
             return true;
         }
         break;

@@ -26,6 +26,20 @@ QString slotCaption(int index)
     return index < TrackPanel::kMoreSlot ? QString::number(index + 1) : QStringLiteral("---");
 }
 
+// What a screen reader says of a slot: the track and its file, or the list.
+void describe(QWidget *label, QWidget *button, const QString &name, const QString &file)
+{
+    for (QWidget *w : {label, button}) {
+        w->setAccessibleName(name);
+        w->setAccessibleDescription(file);
+    }
+}
+
+QString trackName(int index)
+{
+    return QStringLiteral("Track %1").arg(index + 1);
+}
+
 } // namespace
 
 TrackPanel::TrackPanel(QWidget *parent) : QFrame(parent)
@@ -48,7 +62,9 @@ TrackPanel::TrackPanel(QWidget *parent) : QFrame(parent)
         auto *label = new TrackLabel(this);
         label->setObjectName(QStringLiteral("Lbl1_%1").arg(i));
         label->setGeometry(twips::rect(180 + 390 * i, 150, 375, 225));
+        connect(label, &TrackLabel::spacePressed, this, [this, i] { emit slotPressed(i, 0, 0, 0, 0); });
         labels[i] = label;
+        describe(label, button, trackName(i), QString());
     }
     // Under the mouse the button covers its label.
     for (TrackButton *b : buttons)
@@ -75,6 +91,7 @@ void TrackPanel::reset(bool clearTips, bool hideButtons)
         if (clearTips) {
             buttons[i]->setToolTip(QString());
             labels[i]->setToolTip(QString());
+            describe(labels[i], buttons[i], trackName(i), QString());
         }
         if (hideButtons)
             buttons[i]->hide();
@@ -95,6 +112,7 @@ void TrackPanel::showTracks(const FileListBox &list, FileSystem &files, const QS
             tip += QStringLiteral(" : ") + megabytes(*size) + QStringLiteral(" MB ");
         buttons[i]->setToolTip(tip);
         labels[i]->setToolTip(buttons[i]->toolTip());
+        describe(labels[i], buttons[i], trackName(i), name);
     }
     if (count > kSlots) {
         labels[kMoreSlot]->setEnabled(true);
@@ -102,6 +120,8 @@ void TrackPanel::showTracks(const FileListBox &list, FileSystem &files, const QS
         labels[kMoreSlot]->setBackColor(kColorYellow);
         buttons[kMoreSlot]->setToolTip(kMoreTracksTip);
         labels[kMoreSlot]->setToolTip(kMoreTracksTip);
+        describe(labels[kMoreSlot], buttons[kMoreSlot], QStringLiteral("More tracks"),
+                 QStringLiteral("The list of tracks %1 to %2").arg(kSlots).arg(count));
     }
 }
 

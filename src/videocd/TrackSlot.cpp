@@ -1,6 +1,9 @@
 #include "videocd/TrackSlot.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace tavero {
 
@@ -31,7 +34,28 @@ TrackLabel::TrackLabel(QWidget *parent) : QLabel(parent)
     setAutoFillBackground(true);
     setAlignment(Qt::AlignCenter);
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     setBackColor(kColorButtonFace);
+}
+
+void TrackLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat())
+        emit spacePressed();
+    else
+        QLabel::keyPressEvent(event);
+}
+
+void TrackLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = rect().adjusted(2, 2, -2, -2);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void TrackLabel::setBackColor(std::uint32_t value)

@@ -15,6 +15,8 @@ constexpr std::uint32_t kColorButtonFace = 0x8000000F;
 // Turns a stored colour value into a colour of the current palette.
 QColor colorFromValue(std::uint32_t value, const QPalette &palette);
 
+// The label is also the slot's way in from the keyboard: Tab reaches a
+// lit one (a click gives it no focus) and Space presses it.
 class TrackLabel : public QLabel {
     Q_OBJECT
 public:
@@ -25,8 +27,13 @@ public:
     int BorderStyle() const { return borderStyle_; }
     void setBorderStyle(int style);
 
+signals:
+    void spacePressed();
+
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     std::uint32_t backColor_ = kColorButtonFace;

@@ -3,12 +3,12 @@
 // SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it through File > Exit, with exit status 0
 // and, under the sanitizers, nothing of ours leaked.
 #include "desktop/DesktopIntegration.h"
-#include "support/Fakes.h"
-#include "support/TestMedia.h"
+#include "support/FormRig.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusVariant>
 #include <QProcess>
+#include <QSlider>
 #include <QtTest>
 #include <csignal>
 
@@ -19,6 +19,7 @@ class TestProgramX11 : public QObject {
     Q_OBJECT
 private slots:
     void clipOnTheCommandLine();
+    void desktopStepsThroughADisc();
 };
 
 namespace {
@@ -107,6 +108,42 @@ void TestProgramX11::clipOnTheCommandLine()
         QTRY_VERIFY(saver.active.isEmpty());
         QVERIFY(!bus.interface()->isServiceRegistered(DesktopIntegration::kServiceName).value());
     }
+}
+
+// The desktop's own client steps through a disc of three tracks as the slots do, and sets the
+// volume on the slider; the slider moved is announced to it.
+void TestProgramX11::desktopStepsThroughADisc()
+{
+    FormRig rig({.real = true});
+    const DesktopIntegration desktop(rig.form->remoteControls(), QDBusConnection::sessionBus());
+    rig.form->Form_Load();
+    rig.insertDisc(3, TestMedia::vcdTrack(20.0));
+    rig.form->mnuPlayVCD_Click();
+    QProcess follow;
+    const auto playerctl = [](QProcess &p, const QStringList &args) {
+        p.start("playerctl", QStringList{"--player=tavero"} + args);
+        QVERIFY(p.waitForStarted());
+    };
+    for (const auto &[command, track] : {std::pair{"", 0}, {"next", 1}, {"next", 2}, {"previous", 1}}) {
+        QProcess client;
+        if (*command)
+            playerctl(client, {command});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.form->windowTitle(), captionFor(rig.track(track)), 15000);
+        QCOMPARE(rig.marked(), QList<int>{track});
+        QTRY_COMPARE(std::pair(get("CanGoNext").toBool(), get("CanGoPrevious").toBool()), std::pair(track < 2, track > 0));
+        QTRY_COMPARE(client.state(), QProcess::NotRunning);
+    }
+    QProcess client;
+    playerctl(client, {"volume", "0.5"});
+    auto *slider = rig.mpv->findChild<QSlider *>("volumeSlider");
+    QTRY_COMPARE(slider->value(), 50);
+    playerctl(follow, {"--follow", "volume"});
+    QByteArray heard;
+    QTRY_VERIFY2((heard += follow.readAll()).contains("0.5"), heard.constData());
+    slider->setValue(30);
+    QTRY_VERIFY2((heard += follow.readAll()).contains("0.3"), heard.constData());
+    follow.kill();
+    QVERIFY(follow.waitForFinished());
 }
 
 QTEST_MAIN(TestProgramX11)

@@ -171,6 +171,35 @@ private slots:
         QCOMPARE(player.size(), QSize(286, 253));
     }
 
+    // C steps through Stereo, Left and Right: the one channel on both speakers, for this file and the next
+    // and in the menu; measured in what the component writes out.
+    void audioChannels_data()
+    {
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<QList<int>>("tones");
+        QTest::newRow("stereo") << 0 << QList{440, 660};
+        QTest::newRow("left") << 1 << QList{440, 440};
+        QTest::newRow("right") << 2 << QList{660, 660};
+        QTest::newRow("stereo again") << 3 << QList{440, 660};
+    }
+    void audioChannels()
+    {
+        QFETCH(int, presses);
+        QFETCH(QList<int>, tones);
+        QTemporaryDir tmp;
+        MpvPlayer player;
+        player.writeSoundTo(tmp.filePath("out.wav"));
+        for (int i = 0; i < presses; ++i)
+            QTest::keyClick(&player, Qt::Key_C);
+        for (int file = 0; file < 2; ++file) {
+            QVERIFY(player.Open(TestMedia::karaokeClip(1.0)));
+            QTRY_COMPARE_WITH_TIMEOUT(player.PlayState(), int(MediaPlayer::Stopped), 15000);
+            QCOMPARE(TestMedia::tones(tmp.filePath("out.wav")), tones);
+        }
+        emit player.contextMenu()->aboutToShow();
+        QVERIFY(player.findChild<QMenu *>("channels")->actions()[presses % 3]->isChecked());
+    }
+
     // A damaged clip has mpv complain about every frame: a user who started
     // the program from a terminal reads each complaint once, and not many.
     void complaintsOnStandardError()

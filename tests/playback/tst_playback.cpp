@@ -1,5 +1,6 @@
 // Playing through the window with the scriptable component: what the user
 // sees as files and tracks open, pause, stop, end, fail and close.
+#include "desktop/DesktopIntegration.h"
 #include "support/FormRig.h"
 
 #include <QMimeData>
@@ -41,7 +42,7 @@ class TestPlayback : public QObject {
 private slots:
     // Steps: menu items ("open" a clip, "menu" drops File down, "as:case" opens
     // track 2 by another name), "t1" presses slot 1, "f12" opens track 13 from
-    // the more-tracks list, "tick" is the status timer, "hover"/"move" the mouse
+    // the more-tracks list, "k2" the key 2, "tick" is the status timer, "hover"/"move" the mouse
     // over slot 3 and the picture; the component and the drive do the rest.
     void steps_data()
     {
@@ -117,6 +118,19 @@ private slots:
         QTest::newRow("elsewhere") << "as:elsewhere end tick" << file;
         QTest::newRow("drive gone") << "nodrive as:listed end tick" << file;
         QTest::newRow("drive unreadable") << "unreadable as:listed end" << file;
+        // The desktop's Next and Previous and the media keys step as the slots press; digits press a slot.
+        QTest::newRow("next") << "t0 next" << next;
+        QTest::newRow("media key next") << "t0 medianext" << next;
+        QTest::newRow("previous") << "t2 previous" << playing + "1 2* 3 | AVSEQ03 AVSEQ02 | playing | ";
+        QTest::newRow("none after the last") << "t2 next medianext" << playing + "1 2 3* | AVSEQ03 | playing | ";
+        QTest::newRow("none before the first") << "t0 previous" << playing + "1* 2 3 | AVSEQ01 | playing | ";
+        QTest::newRow("none for a file") << "open next" << playing + "1 2 3 | clip | playing | ";
+        QTest::newRow("none once closed") << "t0 close next" << idle + "1 2 3 | AVSEQ01 | closed | ";
+        QTest::newRow("next onto the 10th") << "disc15 t8 next" << playing + all + "* | AVSEQ09 AVSEQ10 | playing | ";
+        QTest::newRow("media key stop") << "t0 mediastop tick" << stopped + "AVSEQ01 | stopped | ";
+        QTest::newRow("media key play") << "t0 pause mediaplay" << playing + "1* 2 3 | AVSEQ01 | playing | ";
+        QTest::newRow("digit") << "k2" << playing + "1 2* 3 | AVSEQ02 | playing | ";
+        QTest::newRow("digit, no such track") << "k4" << idle + "1 2 3 |  | closed | ";
     }
     void steps()
     {
@@ -126,6 +140,7 @@ private slots:
         rig.form->Form_Load();
         rig.insertDisc(3);
         Form1 &f = *rig.form;
+        const DesktopIntegration keys(f.remoteControls(), QDBusConnection("no bus"));
         FakeMediaPlayer &p = *rig.player;
         auto during = [&](std::function<void()> tell) {   // once, while a handler lets events run
             rig.platform.events.onPump = [&p, tell, once = true]() mutable {
@@ -163,9 +178,15 @@ private slots:
             {"as:listed", [&] { open(rig.track(1)); }}, {"as:case", [&] { open(rig.track(1).toUpper()); }},
             {"as:doubled", [&] { open(rig.track(1).replace("/AVSEQ", "//AVSEQ")); }},
             {"as:relative", [&] { open(QDir::current().relativeFilePath(rig.track(1))); }},
-            {"as:elsewhere", [&] { open("/tmp/AVSEQ02.DAT"); }}};
+            {"as:elsewhere", [&] { open("/tmp/AVSEQ02.DAT"); }},
+            {"next", [&] { f.NextTrack->trigger(); }}, {"previous", [&] { f.PreviousTrack->trigger(); }},
+            {"medianext", [&] { QTest::keyClick(&p, Qt::Key_MediaNext); }},
+            {"mediastop", [&] { QTest::keyClick(&p, Qt::Key_MediaStop); }},
+            {"mediaplay", [&] { QTest::keyClick(&p, Qt::Key_MediaPlay); }}};
         for (const QString &step : steps.split(' ')) {
-            if (QRegularExpression("^[tf]\\d+$").match(step).hasMatch())
+            if (QRegularExpression("^k\\d$").match(step).hasMatch())
+                QTest::keyClick(&p, Qt::Key(Qt::Key_0 + step.mid(1).toInt()));
+            else if (QRegularExpression("^[tf]\\d+$").match(step).hasMatch())
                 step[0] == 't' ? rig.playTrack(step.mid(1).toInt()) : f.PlayFile(rig.track(step.mid(1).toInt()));
             else if (does.contains(step))
                 does[step]();

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QtEndian>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -90,6 +91,40 @@ QString TestMedia::audioOnly(double seconds)
     return ffmpeg(QStringLiteral("tone-%1s.mp2").arg(seconds),
                   QStringLiteral("-f lavfi -i sine=frequency=440:sample_rate=44100 -t %1 -c:a mp2 -f mp2")
                       .arg(seconds));
+}
+
+QString TestMedia::karaokeClip(double seconds)
+{
+    return ffmpeg(QStringLiteral("karaoke-%1s.mpg").arg(seconds),
+                  QStringLiteral("-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 "
+                                 "-f lavfi -i sine=frequency=660:sample_rate=44100 -filter_complex "
+                                 "[1:a][2:a]join=inputs=2:channel_layout=stereo[a] -map 0:v -map [a] -t %1 -target pal-vcd")
+                      .arg(seconds));
+}
+
+QList<int> TestMedia::tones(const QString &wavPath)
+{
+    QFile f(wavPath);
+    const QByteArray wav = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const char *at = wav.constData();
+    const int channels = wav.size() > 44 ? qFromLittleEndian<quint16>(at + 22) : 0;
+    const int rate = wav.size() > 44 ? int(qFromLittleEndian<quint32>(at + 24)) : 0;
+    const qsizetype frames = channels > 0 ? (wav.size() - 44) / 2 / channels : 0;
+    QList<int> found;
+    for (int c = 0; rate > 0 && frames >= rate / 2 && c < channels; ++c) {
+        int tone = 0;
+        double loudest = 1e9;   // far below a tone's, far above rounding's
+        for (const int hz : {440, 660, 880}) {   // Goertzel's filter, one frequency each
+            const double w = 2 * std::cos(2 * M_PI * hz / rate);
+            double a = 0, b = 0;
+            for (qsizetype i = frames - rate / 2; i < frames - rate / 4; ++i)
+                b = std::exchange(a, qFromLittleEndian<qint16>(at + 44 + (i * channels + c) * 2) + w * a - b);
+            if (const double power = a * a + b * b - w * a * b; power > loudest)
+                loudest = power, tone = hz;
+        }
+        found << tone;
+    }
+    return found;
 }
 
 QString TestMedia::randomBytes()
@@ -175,10 +210,11 @@ QString TestMedia::vcdImage(const QString &kind)
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
                                        {"svcd", "svcd.cue"}};
     const QString clip = mpegClip(2.0);
-    return inBatch(QStringLiteral("vcd-2"), names.value(kind), [&clip](const QString &work) {
+    return inBatch(QStringLiteral("vcd-3"), names.value(kind), [&clip](const QString &work) {
         return run(QStringLiteral("ffmpeg"),
                 {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=480x576:rate=25", "-f", "lavfi", "-i",
-                 "sine", "-t", "2", "-target", "pal-svcd", "s.mpg"},
+                 "sine", "-f", "lavfi", "-i", "sine=frequency=880", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-t", "2",
+                 "-target", "pal-svcd", "s.mpg"},
                 work)
             && run(QStringLiteral("vcdimager"),
                    {"-q", "--type=svcd", "--iso-volume-label=TESTSVCD", "--cue-file=svcd.cue", "--bin-file=svcd.bin",

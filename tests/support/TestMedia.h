@@ -2,6 +2,7 @@
 // Media made at test time with ffmpeg's command-line tool, cached per build
 // tree (TAVERO_TEST_TMP) so each clip is made once for the whole suite.
 
+#include <QList>
 #include <QString>
 
 namespace tavero::test {
@@ -13,6 +14,11 @@ struct TestMedia {
     // 2352-byte mode-2 sectors.
     static QString vcdTrack(double seconds = 1.0);
     static QString audioOnly(double seconds = 1.0);
+    // mpegClip's picture over a karaoke song: 440 Hz on the left, 660 Hz on the right.
+    static QString karaokeClip(double seconds = 1.0);
+    // Of each channel of a 16-bit WAV file, which tone (440, 660 or 880 Hz) sounds in its last
+    // half second but a quarter; 0 for silence, nothing for no such file or under half a second.
+    static QList<int> tones(const QString &wavPath);
     static QString randomBytes();
     static QString emptyFile();
     // The stream cut off after `fraction` of its bytes.
@@ -24,7 +30,8 @@ struct TestMedia {
     // sheet; its .bin lies beside it), "bin" (that .bin alone), "nrg",
     // "toc" (cdrdao's, whose tracks read as zeros), "2336" (a cue sheet of
     // 2336-byte sectors with one track, label T2336), "2336bin", "svcd"
-    // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks, TESTSVCD) or
+    // (a Super Video CD's cue sheet: two 2-s MPEG-2 tracks with two audio
+    // streams each, 440 and 880 Hz, TESTSVCD) or
     // "chapters" (a .bin of one 12-s track with entry points at 0, 4 and
     // 8 s, label CHAPTERS) or "svcd chapters" (the same as a Super Video CD).
     static QString vcdImage(const QString &kind);

@@ -254,7 +254,7 @@ private slots:
     }
 
     // A slot's button rises over the label of a track not playing and sinks elsewhere;
-    // any mouse button on it plays the track, a click on the label nothing.
+    // any mouse button on it plays the track, a click on the label nothing, Space on it from Tab the track.
     void slotButtons()
     {
         FormRig rig({.cdDrive = true});
@@ -289,6 +289,17 @@ private slots:
         }
         QTest::mouseClick(form.Lbl1[0], Qt::LeftButton);
         QCOMPARE(rig.opened().size(), 2);
+        // From the keyboard, Tab reaches the lit slots, named for a screen reader, and Space presses one.
+        form.WMP1->setFocus();
+        QStringList reached;
+        for (QWidget *at = form.WMP1; reached.size() < 4; at = QApplication::focusWidget()) {
+            QTest::keyClick(at, Qt::Key_Tab);
+            reached << QApplication::focusWidget()->accessibleName() + ": " + QApplication::focusWidget()->accessibleDescription();
+        }
+        QCOMPARE(reached, (QStringList{"Track 1: AVSEQ01.DAT", "Track 2: AVSEQ02.DAT", "Track 3: AVSEQ03.DAT", "Track 1: AVSEQ01.DAT"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(std::pair(rig.opened().value(2), rig.marked()), std::pair(rig.track(1), QList<int>{1}));
         put(rig.disc, seq("MPEGAV/", 11));   // the more-tracks slot rises too
         form.LoadTrackList(), moveOver(form.Lbl1[9]);
         QVERIFY(up(9));
@@ -383,7 +394,7 @@ private slots:
         const QString tracks = svcd ? "MPEG2/AVSEQ0%1.MPG" : "MPEGAV/AVSEQ0%1.DAT";
         d.waitPlaying(d.track(1, tracks));
         // The sizes are what plays: 2,324 bytes a sector, not the 2,048 the directory counts.
-        const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.2 MB ", "eY AVSEQ02.MPG  : 0.2 MB ", "-F"}
+        const QStringList panel = svcd ? QStringList{"eY AVSEQ01.MPG  : 0.3 MB ", "eY AVSEQ02.MPG  : 0.3 MB ", "-F"}
                                        : QStringList{"eY AVSEQ01.DAT  : 0.5 MB ", "eY AVSEQ02.DAT  : 0.5 MB ", "-F"};
         QCOMPARE(d.rig.slotStates().mid(0, 3), panel);
         QCOMPARE(d.rig.borders(), QStringList{"0"});
@@ -402,6 +413,34 @@ private slots:
         QCOMPARE(std::pair(d.rig.slotStates() == FormRig::emptySlots(), d.form.Drive1.ListCount()), std::pair(true, 0));
         d.form.mnuPlayVCD_Click();
         QCOMPARE(d.rig.messages(), QStringList{"No CD is present in CD-Drive."});
+    }
+
+    // A Super Video CD's second audio stream chosen in the menu (880 Hz; the first is 440 Hz)
+    // is what plays, and on the next track, gone to as the desktop's Next does; a file without it has sound.
+    void audioStreams()
+    {
+        DiscRig d;
+        d.rig.mpv->setSpeed(1.0);
+        d.rig.mpv->writeSoundTo(d.machine.path("out.wav"));
+        d.form.mnuContinuousPlay->setChecked(false);
+        d.form.PlayFile(TestMedia::vcdImage("svcd"));
+        d.waitPlaying(d.track(1, "MPEG2/AVSEQ0%1.MPG"));
+        d.form.mnuPause_Click();   // chosen early in the track, however busy the machine
+        emit d.rig.mpv->contextMenu()->aboutToShow();
+        const QList<QAction *> streams = d.rig.mpv->findChild<QMenu *>("audioStreams")->actions();
+        QCOMPARE(streams.size(), 2);
+        QCOMPARE(std::pair(streams[0]->text(), streams[1]->text()), std::pair(QString("Audio 1"), QString("Audio 2")));
+        streams[1]->trigger();
+        d.form.mnuRun_Click();
+        for (const int track : {1, 2}) {
+            if (track == 2)
+                d.form.NextTrack->trigger(), d.waitPlaying(d.track(2, "MPEG2/AVSEQ0%1.MPG"));
+            QTRY_COMPARE_WITH_TIMEOUT(d.rig.component->PlayState(), int(MediaPlayer::Stopped), 15000);
+            QCOMPARE(TestMedia::tones(d.machine.path("out.wav")), QList{880});
+        }
+        d.form.PlayFile(TestMedia::mpegClip(1.0));   // with one stream only, that one
+        QTRY_COMPARE_WITH_TIMEOUT(d.rig.component->PlayState(), int(MediaPlayer::Stopped), 15000);
+        QCOMPARE(TestMedia::tones(d.machine.path("out.wav")), QList({440, 440}));
     }
 
     // A damaged image is named in the message, and the window stays usable.
