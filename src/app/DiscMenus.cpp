@@ -66,6 +66,7 @@ void Form1::leaveDiscMenus()
     menus_.typed.clear();
     menus_.track = 0;
     WMP1->setDiscMenu(true, false);
+    updateTrackSteps();
 }
 
 void Form1::WMP1_DiscMenuRequested()
@@ -112,6 +113,7 @@ void Form1::takeMenuStep(const MenuStep &step)
             showMessage(step.message);
         break;
     }
+    updateTrackSteps();
 }
 
 void Form1::playMenuItem(const PlayItem &item, double playTime)

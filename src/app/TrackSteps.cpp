@@ -22,9 +22,16 @@ void Form1::createTrackSteps()
     connect(PreviousTrack, &QAction::triggered, this, [this] { StepTrack(-1); });
 }
 
-// A disc's track is loaded: the ones beside it can be gone to.
+// A disc's track is loaded: the ones beside it can be gone to. In the
+// disc's own menus, Next and Previous are the list's.
 void Form1::updateTrackSteps()
 {
+    if (menus_.menu && menus_.menu->list() >= 0) {
+        const PbcList &list = menus_.data->menus.lists[std::size_t(menus_.menu->list())];
+        NextTrack->setEnabled(list.next.enabled());
+        PreviousTrack->setEnabled(list.previous.enabled());
+        return;
+    }
     const bool onDisc = state.TrackOpened && !state.SingleFileMode && WMP1->ReadyState() == MediaPlayer::Loaded;
     const int current = state.CurrentTrack;
     NextTrack->setEnabled(onDisc && current + 1 < File1.ListCount());
@@ -35,6 +42,10 @@ void Form1::updateTrackSteps()
 // tenth and later ones too; continuous play goes on from there.
 void Form1::StepTrack(int step)
 {
+    if (menus_.menu) {
+        takeMenuStep(menus_.menu->press(step > 0 ? DiscMenu::Key::Next : DiscMenu::Key::Previous));
+        return;
+    }
     updateTrackSteps();
     if (!(step > 0 ? NextTrack : PreviousTrack)->isEnabled())
         return;
