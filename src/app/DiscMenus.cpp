@@ -79,6 +79,7 @@ void Form1::WMP1_DiscMenuRequested()
     menus_.menu = std::make_unique<DiscMenu>(menus_.data->menus,
                                              [](int n) { return int(QRandomGenerator::global()->bounded(n)); });
     WMP1->setDiscMenu(true, true);
+    WMP1->showText(QString(), 0);   // what was said about the menus is done with
     takeMenuStep(menus_.menu->start());
 }
 
