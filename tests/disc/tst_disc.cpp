@@ -5,6 +5,7 @@
 #include "disc/DiscEntries.h"
 #include "disc/DiscMenus.h"
 #include "disc/ImageLayout.h"
+#include "support/MemoryImage.h"
 #include "support/PbcDiscs.h"
 #include "support/TestMedia.h"
 
@@ -36,23 +37,7 @@ DataFileFinder filesBeside(const QString &sheet)
     };
 }
 
-// A disc image in memory, whose sectors can be changed or refuse to be read.
-struct Image : SectorSource {
-    QByteArray data;
-    QSet<qint64> bad;
-    bool read(std::int64_t lsn, int count, unsigned char *out) override
-    {
-        for (qint64 s = lsn; s < lsn + count; ++s)
-            if (s < 0 || s >= sectorCount() || bad.contains(s))
-                return false;
-        std::memcpy(out, at(lsn * kSectorBytes), std::size_t(count) * kSectorBytes);
-        return true;
-    }
-    std::int64_t sectorCount() const override { return data.size() / kSectorBytes; }
-    uchar *at(qsizetype offset) { return reinterpret_cast<uchar *>(data.data()) + offset; }
-    uchar *block(qint64 lsn) { return at(lsn * kSectorBytes + kSubheaderBytes); }
-    uchar *record(const QByteArray &name) { return at(data.indexOf(char(name.size()) + name) - 32); }
-};
+using Image = MemoryImage;
 
 // A file of raw sectors, every one of them in the reader's shape.
 std::unique_ptr<Image> imageOf(const QString &path)
