@@ -217,6 +217,10 @@ private slots:
             const int still = disc->tree().find(segmentPath(menu.item.number, menus.kind));
             QVERIFY(still > 0);
             QCOMPARE(disc->tree().entries[std::size_t(still)].lsn, menu.item.lsn);
+            // The waits and cuts as authored: the menu's timeout and loops, the slide show's cut and wait.
+            const auto &show = std::get<PbcPlayList>(menus.lists[std::size_t(menus.byNumber[4])].body);
+            QCOMPARE(std::tuple(menu.timeout.seconds, menu.loops, show.playTime, show.wait.seconds), std::tuple(5, 2, 3.0, 90));
+            QCOMPARE(int(show.items.size()), 3);
         }
     }
 };
