@@ -87,7 +87,9 @@ void Form1::takeMenuStep(const MenuStep &step)
 {
     if (!menus_.menu)
         return;
-    menus_.hold->stop();
+    // A key that leads nowhere leaves the wait under way as it is.
+    if (step.kind != MenuStep::Kind::Refused && step.kind != MenuStep::Kind::Stay)
+        menus_.hold->stop();
     switch (step.kind) {
     case MenuStep::Kind::Play:
         playMenuItem(step.item, step.playTime);

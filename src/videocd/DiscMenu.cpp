@@ -83,17 +83,6 @@ MenuStep DiscMenu::start()
     return walk(At::Jump, pbc_.start);
 }
 
-MenuStep DiscMenu::goToList(int number)
-{
-    if (asked_ == Asked::Over)
-        return {};
-    const int to = number > 0 && number < int(pbc_.byNumber.size()) ? pbc_.byNumber[std::size_t(number)] : -1;
-    if (to < 0 || to >= int(pbc_.lists.size()))
-        return make(MenuStep::Kind::Refused);
-    hops_ = 0;
-    return walk(At::Jump, to);
-}
-
 bool DiscMenu::hop() { return ++hops_ < kMaxHops; }
 
 MenuStep DiscMenu::over(MenuStep step)

@@ -48,8 +48,6 @@ public:
 
     // The start list's first step.
     MenuStep start();
-    // Goes to list number `number` (as the LOT numbers them), as a jump.
-    MenuStep goToList(int number);
 
     // The item of the last Play step has ended: played to its end or to its
     // play time (`played`), or it could not be played at all (a hop). A

@@ -104,7 +104,6 @@ private slots:
         row("number on a play list", "vcd", "start, 1, 1", "L2 Refused");
         row("wait while playing", "vcd", "start, wait", "L1 Stay");
         row("item end while holding", "vcd", "start, ended, ended", "L1 Stay");
-        row("go to a list", "vcd", "start, goto 5", "L5 Play segment 1");
         row("end list", "vcd", "start, return", "L6 End");
         row("nothing after the end", "vcd", "start, return, start", "L6 Stay");
         row("click a selection", "svcd", "start, click 20 40", "L2 Play track 2");
@@ -143,7 +142,6 @@ private slots:
                        : w[0] == "ended"  ? menu.itemEnded(true)
                        : w[0] == "failed" ? menu.itemEnded(false)
                        : w[0] == "wait"   ? menu.waitEnded()
-                       : w[0] == "goto"   ? menu.goToList(arg)
                        : w[0] == "click"  ? menu.click(arg, w.value(2).toInt())
                        : key >= 0         ? menu.press(DiscMenu::Key(key), arg)
                                           : menu.number(w[0].toInt());

@@ -113,6 +113,7 @@ private slots:
         QTest::newRow("enter alone: the default") << Walk{vcd, {"M", "Enter"}, {first}, {0}};
         QTest::newRow("a disabled target, then a key that works") << Walk{vcd, {"M", "PgUp", "9", "1"}, {first}, {0}};
         QTest::newRow("the timeout to its target") << Walk{vcd, {"M"}, {menu, first}, {0}};
+        QTest::newRow("the timeout, a disabled key pressed meanwhile") << Walk{vcd, {"M", "PgUp"}, {menu, first}, {0}};
         QTest::newRow("a timeout without one, to a selection") << Walk{vcd, {"M", "3"}, {menu, first}, {-1}};
         QTest::newRow("the end list stops") << Walk{vcd, {"M", "Backspace"}, {"stopped"}, {-1}};
         QTest::newRow("stop leaves the menus") << Walk{vcd, {"M", "stop"}, {"stopped"}, {-1}};
