@@ -57,6 +57,8 @@ struct MenuRig {
                                                   {"Enter", Qt::Key_Return}};
         if (key == "stop")
             form.mnuStop->trigger();
+        else if (key == "pause")   // the still held, its timeout running
+            QTest::qWait(400);
         else if (key == "next")   // the desktop's remote control, the keyboard's media key
             form.NextTrack->trigger();
         else if (key.startsWith("click"))   // x and y on the disc's 0-255 grid over the picture
@@ -113,7 +115,7 @@ private slots:
         QTest::newRow("enter alone: the default") << Walk{vcd, {"M", "Enter"}, {first}, {0}};
         QTest::newRow("a disabled target, then a key that works") << Walk{vcd, {"M", "PgUp", "9", "1"}, {first}, {0}};
         QTest::newRow("the timeout to its target") << Walk{vcd, {"M"}, {menu, first}, {0}};
-        QTest::newRow("the timeout, a disabled key pressed meanwhile") << Walk{vcd, {"M", "PgUp"}, {menu, first}, {0}};
+        QTest::newRow("the timeout, a disabled key pressed meanwhile") << Walk{vcd, {"M", "pause", "PgUp"}, {menu, first}, {0}};
         QTest::newRow("a timeout without one, to a selection") << Walk{vcd, {"M", "3"}, {menu, first}, {-1}};
         QTest::newRow("the end list stops") << Walk{vcd, {"M", "Backspace"}, {"stopped"}, {-1}};
         QTest::newRow("stop leaves the menus") << Walk{vcd, {"M", "stop"}, {"stopped"}, {-1}};
