@@ -64,6 +64,32 @@ QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
     return out;
 }
 
+// Tables made by hand: INFO for disc `volume` of an album of two (`flags` at byte 43), a segment for
+// each content byte (a file of 250 sectors unless it continues the one before), a LOT naming the
+// lists in order, each list in 32 bytes: list n lies at (n - 1) x 32, a target to it is (n - 1) x 4.
+PbcInput tables(const QList<QByteArray> &lists, int volume = 1, int flags = 0, const QByteArray &segments = {})
+{
+    const auto be = [](QByteArray &b, int at, int v) { b[at] = char(v >> 8), b[at + 1] = char(v); };
+    PbcInput in{QByteArray(2048, '\0'), QByteArray(2048, '\xff'), {}, {}, {}, 2, 2, {}};
+    in.info.replace(0, 8, "VIDEO_CD").replace(48, 3, QByteArray("\0\4\0", 3)).replace(56, segments.size(), segments);
+    in.info[51] = 8, in.info[43] = char(flags);
+    be(in.info, 26, 2), be(in.info, 28, volume), be(in.info, 46, int(lists.size()) * 32);
+    be(in.info, 52, int(lists.size())), be(in.info, 54, int(segments.size()));
+    for (int i = 0; i < lists.size(); ++i)
+        be(in.lot, 2 + 2 * i, 4 * i), in.psd += lists[i].leftJustified(32, '\0');
+    for (char c : segments)
+        in.segmentBytes.push_back(c & 0x20 ? 0 : 250 * 2048);
+    return in;
+}
+// A play list numbered `id` of one item, its next the list `next` (0: none), its wait as the disc gives it.
+QByteArray playList(int id, int next, int wait, int item)
+{
+    QByteArray d = QByteArray::fromHex("100100000000ffffffffffff00000000ffff");
+    d[3] = char(id), d[6] = char(next ? 0 : 0xff), d[7] = char(next ? 4 * (next - 1) : 0xff), d[12] = char(wait);
+    d[14] = char(item >> 8), d[15] = char(item);
+    return d.left(16);
+}
+
 } // namespace
 
 class TestDisc : public QObject {
@@ -183,6 +209,30 @@ private slots:
         QCOMPARE(got.size(), std::size_t(times.size()));
         for (std::size_t i = 0; i < got.size(); ++i)
             QVERIFY2(qAbs(got[i] - times[int(i)]) < 0.1, qPrintable(QString::number(got[i])));
+    }
+
+    // The rules of the tables at their edges: waits past a minute, keys up to 99, the album's last
+    // disc, where a continued album starts, a damaged extended table no worse than the plain one,
+    // a segment that runs on into its continuation.
+    void menusByHand()
+    {
+        const auto list = [](const PlaybackControl &pbc, int number) { return pbc.lists[std::size_t(pbc.byNumber[std::size_t(number)])]; };
+        PlaybackControl pbc = readPlaybackControl(tables({playList(1, 2, 61, 2), playList(2, 0, 254, 3)}));
+        QCOMPARE(std::pair(std::get<PbcPlayList>(list(pbc, 1).body).wait.seconds, std::get<PbcPlayList>(list(pbc, 2).body).wait.seconds),
+                 std::pair(70, 2000));
+        QByteArray keys = QByteArray::fromHex("1800026200010000ffffffffffffffffff0000020000ffff"), end("\x1f\x02", 8);
+        pbc = readPlaybackControl(tables({keys, end}));
+        QVERIFY(pbc.usable());
+        QCOMPARE(std::get<PbcSelectionList>(list(pbc, 1).body).selections.size(), std::size_t(2));   // keys 98 and 99
+        QCOMPARE(std::get<PbcEndList>(pbc.lists.back().body).nextDisc, 2);
+        for (int volume : {1, 2})
+            QCOMPARE(readPlaybackControl(tables({playList(1, 2, 0, 2), playList(2, 1, 0, 3)}, volume, 0x20)).start,
+                     pbc.byNumber[std::size_t(volume)]);
+        PbcInput damaged = tables({playList(1, 2, 0, 1500), playList(2, 1, 0, 2)});
+        damaged.lotX = damaged.lot, damaged.psdX = damaged.psd;
+        QVERIFY(readPlaybackControl(damaged).extended);
+        pbc = readPlaybackControl(tables({playList(1, 0, 0, 1000)}, 1, 0, "\x04\x24"));
+        QCOMPARE(std::get<PbcPlayList>(list(pbc, 1).body).items.at(0).sectors, 250u);
     }
 
     // A disc's menus read through its directory: the extended tables where they hold together,

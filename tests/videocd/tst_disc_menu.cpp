@@ -109,9 +109,12 @@ private slots:
         row("click a selection", "svcd", "start, click 20 40", "L2 Play track 2");
         row("click next's area", "svcd", "start, click 230 250", "L4 Play track 2 cut 3");
         row("click off the areas", "svcd", "start, click 128 20", "L1 Stay");
+        row("click an area's far corner", "svcd", "start, click 120 96", "L2 Play track 2");
         row("list that is its own next", "self", "start", "Broken");
         row("two empty lists in a circle", "pair", "start", "Broken");
         row("unplayable item for ever", "clip", "start, failed*70", "Broken");
+        row("unplayable item: the last hop allowed", "clip", "start, failed*62", "L7 Play track 2");
+        row("unplayable item: one hop more", "clip", "start, failed*63", "Broken");
         row("played clip for ever", "clip", "start, ended*70", "L7 Play track 2");
         row("still for ever", "still", "start, ended", "L7 Hold for ever");
         row("no wait end for an endless hold", "still", "start, ended, wait", "L7 Stay");
