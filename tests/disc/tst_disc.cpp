@@ -233,6 +233,7 @@ private slots:
         QVERIFY(readPlaybackControl(damaged).extended);
         pbc = readPlaybackControl(tables({playList(1, 0, 0, 1000)}, 1, 0, "\x04\x24"));
         QCOMPARE(std::get<PbcPlayList>(list(pbc, 1).body).items.at(0).sectors, 250u);
+        QCOMPARE(std::pair(msfSectors("00:02:74"), msfSectors("00:02:75")), std::pair(std::int64_t(224), std::int64_t(-1)));   // 75 frames a second
     }
 
     // A disc's menus read through its directory: the extended tables where they hold together,

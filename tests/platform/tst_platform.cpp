@@ -222,6 +222,8 @@ private slots:
                 "the Nero image is damaged: a chunk runs past the end of the table.");
         refused("footer outside", "out.nrg", QByteArray(tao).replace(tao.size() - 4, 4, QByteArray::fromHex("001ff0fa")),
                 "the Nero image is damaged: its table of chunks lies outside the file.");
+        refused("a sheet past 64 KiB", "huge.cue", "FILE \"disc.bin\" BINARY" + track + QByteArray(70000, ' '),
+                "it is not a cue sheet (it is larger than 64 KiB).");
         refused("ccd alone", "lone.ccd", "[CloneCD]\n", "its sectors belong in \"lone.img\" beside it, which cannot be found.");
         refused("cut", "cut.bin", image.left(2352 * 19), "its directory cannot be read: the image is cut short");
         QTest::newRow("firmware") << put("firmware.bin", QByteArray(200000, 'Z')) << "(no image)" << 0;

@@ -230,6 +230,23 @@ private slots:
         QVERIFY2(lines.size() > 2 && lines.size() <= 2 + MpvLog::kMaxLines, qPrintable(lines.join('\n')));
         QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), lines.size());
     }
+
+    // A disc menu's item: from its start for its length, then held where it ended, still playing;
+    // the file after it plays as usual.
+    void menuItem()
+    {
+        MpvPlayer player(MpvPlayer::Output::Headless);
+        player.setSpeed(4);
+        QSignalSpy ended(&player, &MediaPlayer::MenuItemEnded), end(&player, &MediaPlayer::EndOfStream);
+        player.cueMenuItem({1.0, 1.0});
+        QVERIFY(player.Open(TestMedia::mpegClip(4.0)));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
+        QTRY_VERIFY2(qAbs(player.CurrentPosition() - 2.0) < 0.3, qPrintable(QString::number(player.CurrentPosition())));
+        QCOMPARE(player.PlayState(), int(MediaPlayer::Playing));
+        QVERIFY(player.Open(TestMedia::mpegClip(1.0)));
+        QTRY_COMPARE_WITH_TIMEOUT(end.size(), 1, 10000);
+        QCOMPARE(ended.size(), 1);
+    }
 };
 
 QTEST_MAIN(TestMpvPlayer)

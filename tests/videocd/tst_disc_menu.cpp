@@ -45,8 +45,8 @@ PlaybackControl crafted(const QString &name)
         pbc.lists = {list(7, PbcPlayList{}, to(0))};
     else if (name == "pair")       // two empty play lists pointing at each other
         pbc.lists = {list(7, PbcPlayList{}, to(1)), list(8, PbcPlayList{}, to(0))};
-    else if (name == "clip")       // a clip played for ever; twelve selections from 1, none enabled
-        menu.selections.resize(12), pbc.lists = {list(7, menu)};
+    else if (name == "clip")       // a clip played for ever; ten selections from 1, none enabled
+        menu.selections.resize(10), pbc.lists = {list(7, menu)};
     else if (name == "twice")      // a clip played twice; no timeout target, no selection
         menu.loops = 2, pbc.lists = {list(7, menu)};
     else if (name == "album")
@@ -159,10 +159,10 @@ private slots:
     void numberCanGrow()
     {
         const PlaybackControl many = tables("clip"), disc = tables("vcd");
-        DiscMenu twelve(many, {}), vcd(disc, {});
-        twelve.start(), vcd.start();
-        QCOMPARE(std::make_tuple(twelve.numberCanGrow(1), twelve.numberCanGrow(2), twelve.numberCanGrow(12),
-                                 twelve.hasAreas(), vcd.numberCanGrow(1), vcd.takesNumbers(), vcd.hasAreas()),
+        DiscMenu ten(many, {}), vcd(disc, {});
+        ten.start(), vcd.start();
+        QCOMPARE(std::make_tuple(ten.numberCanGrow(1), ten.numberCanGrow(2), ten.numberCanGrow(10),
+                                 ten.hasAreas(), vcd.numberCanGrow(1), vcd.takesNumbers(), vcd.hasAreas()),
                  std::make_tuple(true, false, false, false, false, true, true));
     }
 };

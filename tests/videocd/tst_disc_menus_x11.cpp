@@ -112,6 +112,7 @@ private slots:
         QTest::newRow("return comes back to the menu") << Walk{vcd, {"M", "1", "Backspace"}, {menu}, {}};
         QTest::newRow("next: an item cut short, held for the wait") << Walk{vcd, {"M", "PgDown"}, {first}, {0}, 3.0};
         QTest::newRow("the desktop's next: the list's") << Walk{vcd, {"M", "next"}, {first}, {0}, 3.0};
+        QTest::newRow("a digit no other can follow is taken at once") << Walk{vcd, {"M", "1", "2"}, {first}, {0}};
         QTest::newRow("enter alone: the default") << Walk{vcd, {"M", "Enter"}, {first}, {0}};
         QTest::newRow("a disabled target, then a key that works") << Walk{vcd, {"M", "PgUp", "9", "1"}, {first}, {0}};
         QTest::newRow("the timeout to its target") << Walk{vcd, {"M"}, {menu, first}, {0}};
@@ -120,7 +121,7 @@ private slots:
         QTest::newRow("the end list stops") << Walk{vcd, {"M", "Backspace"}, {"stopped"}, {-1}};
         QTest::newRow("stop leaves the menus") << Walk{vcd, {"M", "stop"}, {"stopped"}, {-1}};
         QTest::newRow("a super video cd's area takes a click")
-            << Walk{PbcDiscs::superVideoCd(), {"M", "click 68 64"}, {"mpeg2/avseq01.mpg"}, {0}};
+            << Walk{PbcDiscs::superVideoCd(), {"M", "click 110 40"}, {"mpeg2/avseq01.mpg"}, {0}};
         QTest::newRow("extended tables cut short: the plain ones") << Walk{PbcDiscs::cutExtended(), {"M", "1"}, {first}, {0}};
         // Crafted: the menu's own picture gone and its timeout, at once, back to itself; the
         // first list's place in the tables far outside them.
@@ -166,6 +167,13 @@ private slots:
         if (w.plays == QStringList{"segment/item0001.dat"}) {
             // The still's high-resolution copy is the one shown (green, #008000; the other is red).
             QTRY_VERIFY2_WITH_TIMEOUT(m.middle().green() > 100 && m.middle().red() < 60, qPrintable(m.middle().name()), 10000);
+        }
+        if (w.keys.size() == 2 && w.keys[1] == "2") {   // where its entry points lie, as the window was told
+            std::shared_ptr<const DiscMenuData> read;
+            m.menus.read(m.form.CDDriveRoot(), &m.form, [&read](auto data) { read = data; });
+            QTRY_VERIFY(read);
+            QCOMPARE(read->entries.size(), std::size_t(3));
+            QCOMPARE(std::pair(read->entries[1].track, qRound(read->entries[1].seconds * 10)), std::pair(2, 18));
         }
         if (w.plays.last() == "stopped") {   // no longer in the menus: a number is the disc's track again
             m.press("2");
