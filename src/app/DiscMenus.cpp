@@ -21,16 +21,15 @@ constexpr int kAnnounceMs = 6000;
 
 } // namespace
 
-// Asked each time the disc's tracks are listed anew; a disc read before
-// is not read again.
+// Asked each time the disc's tracks are listed anew: another image in the
+// image drive has the same root as the one before.
 void Form1::lookForDiscMenus(const QString &root)
 {
-    if (!seams_.menus || (root == menus_.root && menus_.data))
+    if (!seams_.menus)
         return;
     forgetDiscMenus();
-    menus_.root = root;
-    seams_.menus->read(root, this, [this, root](std::shared_ptr<const DiscMenuData> data) {
-        if (root != menus_.root || menus_.data)
+    seams_.menus->read(root, this, [this, serial = ++menus_.reads](std::shared_ptr<const DiscMenuData> data) {
+        if (serial != menus_.reads)
             return;   // another disc went in meanwhile
         menus_.data = std::move(data);
         const bool offered = menus_.data->menus.usable();
@@ -45,7 +44,7 @@ void Form1::forgetDiscMenus()
     leaveDiscMenus();
     const bool offered = menus_.data && menus_.data->menus.usable();
     menus_.data.reset();
-    menus_.root.clear();
+    ++menus_.reads;   // a read under way answers for a disc gone
     if (offered)
         WMP1->setDiscMenu(false, false);
 }

@@ -92,7 +92,7 @@ struct Form1State {
 // are listed, walked while the user has entered them.
 struct MenuWalk {
     std::shared_ptr<const DiscMenuData> data;   // the disc's, once read
-    QString root;                               // the drive root they were read for
+    quint64 reads = 0;                          // the last read asked for answers
     std::unique_ptr<DiscMenu> menu;             // while the user is in them
     QTimer *hold = nullptr;                     // a picture held for the menu's wait
     QTimer *digits = nullptr;                   // a number typed, waiting for more digits

@@ -180,6 +180,18 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(m.playing(), "mpegav/avseq02.dat", 15000);
         }
     }
+
+    // Another image in the image drive, at the same root: its own menus, here none.
+    void anotherImage()
+    {
+        MenuRig m(PbcDiscs::videoCd());
+        auto *button = m.rig.mpv->findChild<QToolButton *>("menuButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!button->isHidden(), 15000);
+        m.form.PlayFile(TestMedia::vcdImage("svcd"));
+        QTRY_VERIFY_WITH_TIMEOUT(m.playing().contains("mpeg2/avseq01."), 15000);
+        QTest::qWait(1000);
+        QVERIFY(button->isHidden());
+    }
 };
 
 QTEST_MAIN(TestDiscMenus)
