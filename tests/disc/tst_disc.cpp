@@ -228,7 +228,7 @@ private slots:
         for (int volume : {1, 2})
             QCOMPARE(readPlaybackControl(tables({playList(1, 2, 0, 2), playList(2, 1, 0, 3)}, volume, 0x20)).start,
                      pbc.byNumber[std::size_t(volume)]);
-        PbcInput damaged = tables({playList(1, 2, 0, 1500), playList(2, 1, 0, 2)});
+        PbcInput damaged = tables({playList(1, 2, 0, 2), playList(2, 1, 0, 2), QByteArray(1, '\x33')});   // a list of no known kind
         damaged.lotX = damaged.lot, damaged.psdX = damaged.psd;
         QVERIFY(readPlaybackControl(damaged).extended);
         pbc = readPlaybackControl(tables({playList(1, 0, 0, 1000)}, 1, 0, "\x04\x24"));
