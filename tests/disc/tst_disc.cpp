@@ -54,16 +54,6 @@ std::unique_ptr<Image> imageOf(const QString &path)
     return image;
 }
 
-// What the player reads of a track: all of it, or up to where the stream gave out.
-QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
-{
-    QByteArray out, buf(65536, '\0');
-    DiscTrackReader reader(track);
-    for (std::int64_t n; (n = reader.read(buf.data(), std::uint64_t(buf.size()))) > 0;)
-        out.append(buf.constData(), n);
-    return out;
-}
-
 // Tables made by hand: INFO for disc `volume` of an album of two (`flags` at byte 43), a segment for
 // each content byte (a file of 250 sectors unless it continues the one before), a LOT naming the
 // lists in order, each list in 32 bytes: list n lies at (n - 1) x 32, a target to it is (n - 1) x 4.

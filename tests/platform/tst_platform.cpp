@@ -66,16 +66,6 @@ Image imageOf(const QString &path)
     return image;
 }
 
-// What the player reads of a track: all of it, or up to where the stream gave out.
-QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
-{
-    QByteArray out, buf(65536, '\0');
-    DiscTrackReader reader(track);
-    for (std::int64_t n; (n = reader.read(buf.data(), std::uint64_t(buf.size()))) > 0;)
-        out.append(buf.constData(), n);
-    return out;
-}
-
 // A Nero image of the disc in `bin` (raw sectors laid out as vcdimager's cue sheet says): disc
 // at once with 32- or 64-bit offsets, the first track's pregap of `lead` sectors in the file, or
 // `etnf`'s track-at-once table in the newer form.

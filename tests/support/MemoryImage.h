@@ -1,7 +1,8 @@
 #pragma once
-// A disc image in memory, whose sectors can be changed or refuse to be read.
+// A disc image in memory, whose sectors can be changed or refuse to be read,
+// and what the player reads of a track on it.
 
-#include "disc/SectorSource.h"
+#include "disc/Disc.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -27,5 +28,15 @@ struct MemoryImage : SectorSource {
     // A directory record, found by its name and the name's length before it.
     uchar *record(const QByteArray &name) { return at(data.indexOf(char(name.size()) + name) - 32); }
 };
+
+// What the player reads of a track: all of it, or up to where the stream gave out.
+inline QByteArray readAll(const std::shared_ptr<DiscTrack> &track)
+{
+    QByteArray out, buf(65536, '\0');
+    DiscTrackReader reader(track);
+    for (std::int64_t n; (n = reader.read(buf.data(), std::uint64_t(buf.size()))) > 0;)
+        out.append(buf.constData(), n);
+    return out;
+}
 
 } // namespace tavero::test
