@@ -210,7 +210,7 @@ private slots:
         PlaybackControl pbc = readPlaybackControl(tables({playList(1, 2, 61, 2), playList(2, 0, 254, 3)}));
         QCOMPARE(std::pair(std::get<PbcPlayList>(list(pbc, 1).body).wait.seconds, std::get<PbcPlayList>(list(pbc, 2).body).wait.seconds),
                  std::pair(70, 2000));
-        QByteArray keys = QByteArray::fromHex("1800026200010000ffffffffffffffffff0000020000ffff"), end("\x1f\x02", 8);
+        QByteArray keys = QByteArray::fromHex("1800026200010000ffffffffffffffffff0000020000ffff"), end("\x1f\x02\0\0\0\0\0\0", 8);
         pbc = readPlaybackControl(tables({keys, end}));
         QVERIFY(pbc.usable());
         QCOMPARE(std::get<PbcSelectionList>(list(pbc, 1).body).selections.size(), std::size_t(2));   // keys 98 and 99
