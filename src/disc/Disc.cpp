@@ -3,7 +3,11 @@
 #include "disc/TrackFolders.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace tavero {
 
@@ -127,9 +131,58 @@ std::int64_t DiscTrackReader::read(char *out, std::uint64_t bytes)
     return done;
 }
 
-bool DiscTrackReader::readOne(std::int64_t lsn, unsigned char *out)
+// A drive spinning up, or retrying a sector, can hold one read for seconds
+// or for good. The read runs on a thread of its own, which the stream stops
+// waiting for when it is cancelled (mpv stopping, or quitting) or when the
+// stretch's time is up; the drive then answers into the read's own buffer.
+struct DiscTrackReader::Job {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    bool ok = false;
+    std::vector<unsigned char> data;
+};
+
+DiscTrackReader::Read DiscTrackReader::readDisc(std::int64_t lsn, int count, unsigned char *out, Clock::time_point by)
 {
-    return track_->disc->read(lsn, 1, out) || track_->disc->read(lsn, 1, out);
+    if (cancelled_)
+        return Read::Abandoned;
+    // A drive that has not answered the read given up on answers no other
+    // meanwhile: the reads mpv tries after the break fail at once.
+    if (stuck_) {
+        const std::lock_guard<std::mutex> lock(stuck_->mutex);
+        if (!stuck_->done)
+            return Read::TimedOut;
+    }
+    stuck_.reset();
+    auto job = std::make_shared<Job>();
+    job->data.resize(std::size_t(count) * kSectorBytes);
+    const auto run = [job, disc = track_->disc, lsn, count] {
+        const bool ok = disc->read(lsn, count, job->data.data());
+        const std::lock_guard<std::mutex> lock(job->mutex);
+        job->ok = ok;
+        job->done = true;
+        job->answered.notify_all();
+    };
+    try {
+        std::thread(run).detach();
+    } catch (const std::system_error &) {
+        run();   // no thread to be had: read here
+    }
+    std::unique_lock<std::mutex> lock(job->mutex);
+    // cancel() does not know the job: it is looked for every 20 ms.
+    while (!job->done && !cancelled_ && Clock::now() < by)
+        job->answered.wait_for(lock, std::chrono::milliseconds(20));
+    if (!job->done && cancelled_)
+        return Read::Abandoned;
+    if (!job->done) {
+        stuck_ = job;
+        return Read::TimedOut;
+    }
+    if (!job->ok)
+        return Read::Failed;
+    std::memcpy(out, job->data.data(), job->data.size());
+    return Read::Ok;
 }
 
 bool DiscTrackReader::load(std::uint32_t first)
@@ -140,31 +193,47 @@ bool DiscTrackReader::load(std::uint32_t first)
     const int count = int(std::min<std::uint32_t>(kChunkSectors, sectors_ - first));
     chunkFirst_ = first;
     chunkCount_ = std::uint32_t(count);
-    if (track_->disc->read(lsn, count, chunk_.data())) {
+    const auto tried = Clock::now();
+    const auto giveOut = [this] {
+        track_->brokeOff = true;
+        chunkCount_ = 0;
+        return false;
+    };
+    // The stretch that cannot be read began with the first read that failed.
+    const auto deadline = [&] { return (badRun_ > 0 ? badSince_ : tried) + kGiveUpTime; };
+    switch (readDisc(lsn, count, chunk_.data(), deadline())) {
+    case Read::Ok:
         badRun_ = 0;
         track_->brokeOff = false;
         return true;
+    case Read::Abandoned:
+        chunkCount_ = 0;
+        return false;
+    case Read::TimedOut:
+        return giveOut();
+    case Read::Failed:
+        break;
     }
-    // Sector by sector, to keep what can be read.
+    // Sector by sector, to keep what can be read; each is tried twice.
     for (int i = 0; i < count; ++i) {
-        if (cancelled_) {
-            chunkCount_ = 0;
-            return false;
-        }
         unsigned char *sector = chunk_.data() + std::size_t(i) * kSectorBytes;
-        if (readOne(lsn + i, sector)) {
+        Read got = readDisc(lsn + i, 1, sector, deadline());
+        if (got == Read::Failed)
+            got = readDisc(lsn + i, 1, sector, deadline());
+        if (got == Read::Ok) {
             badRun_ = 0;
             track_->brokeOff = false;
             continue;
         }
-        std::memset(sector, 0, kSectorBytes);
-        if (badRun_++ == 0)
-            badSince_ = std::chrono::steady_clock::now();
-        if (badRun_ >= kGiveUpSectors || std::chrono::steady_clock::now() - badSince_ > kGiveUpTime) {
-            track_->brokeOff = true;
+        if (got == Read::Abandoned) {
             chunkCount_ = 0;
             return false;
         }
+        std::memset(sector, 0, kSectorBytes);
+        if (badRun_++ == 0)
+            badSince_ = tried;
+        if (got == Read::TimedOut || badRun_ >= kGiveUpSectors || Clock::now() - badSince_ > kGiveUpTime)
+            return giveOut();
     }
     return true;
 }

@@ -67,7 +67,9 @@ struct DiscTrack {
 class DiscTrackFinder {
 public:
     virtual ~DiscTrackFinder() = default;
-    virtual std::shared_ptr<DiscTrack> find(const QString &path) = 0;
+    // `pending`, where given, is set while the disc's directory is still
+    // being read: ask again later.
+    virtual std::shared_ptr<DiscTrack> find(const QString &path, bool *pending = nullptr) = 0;
 };
 
 // Reads one file's data for the player. Reading goes on past sectors that
@@ -75,8 +77,9 @@ public:
 // MPEG demuxer skips to the next pack, so a scratch costs a moment of
 // picture. When nothing could be read for five seconds of the stream (375
 // sectors at the Video CD rate), or for fifteen seconds of a drive's
-// retries, that read fails and the track says so until a later read gets
-// through again. A seek starts a new stretch.
+// retries (a read the drive has not answered by then counts as failed),
+// that read fails and the track says so until a later read gets through
+// again. A seek starts a new stretch.
 class DiscTrackReader {
 public:
     explicit DiscTrackReader(std::shared_ptr<DiscTrack> track);
@@ -92,8 +95,11 @@ public:
     static constexpr std::uint32_t kGiveUpSectors = 375;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    enum class Read { Ok, Failed, TimedOut, Abandoned };
+    struct Job;
     bool load(std::uint32_t first);
-    bool readOne(std::int64_t lsn, unsigned char *out);
+    Read readDisc(std::int64_t lsn, int count, unsigned char *out, Clock::time_point by);
 
     std::shared_ptr<DiscTrack> track_;
     std::int64_t size_ = 0;
@@ -103,8 +109,9 @@ private:
     std::uint32_t chunkFirst_ = 0;
     std::uint32_t chunkCount_ = 0;
     std::uint32_t badRun_ = 0;
-    std::chrono::steady_clock::time_point badSince_;
+    Clock::time_point badSince_;
     std::atomic<bool> cancelled_{false};
+    std::shared_ptr<Job> stuck_;   // the read given up on, while the drive still holds it
 };
 
 } // namespace tavero

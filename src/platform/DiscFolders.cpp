@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tavero {
@@ -33,12 +36,34 @@ void removeTree(const QString &folder)
     ::nftw(native(folder).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+// An iso9660 mount whose Form 2 files the kernel cannot read: of an optical
+// drive, or of an image file that a test (or fuseiso) mounted.
+bool readFromSource(const MountRecord &m)
+{
+    static const QRegularExpression optical(QStringLiteral("^sr\\d+$"));
+    if (m.fsType != QLatin1String("iso9660"))
+        return false;
+    const QFileInfo source(m.source);
+    return source.isFile() || optical.match(QFileInfo(source.canonicalFilePath()).fileName()).hasMatch();
+}
+
+QString keyOf(const MountRecord &m)
+{
+    return m.id + QLatin1Char(' ') + m.source;
+}
+
 } // namespace
+
+struct DiscFolders::MountRead {
+    std::mutex mutex;
+    bool done = false;
+    std::shared_ptr<Disc> disc;   // null: it could not be read
+};
 
 // Each running program lays its discs out in a folder named after its
 // process, so two of them never remove each other's.
-DiscFolders::DiscFolders(QString base, QString mountInfo)
-    : base_(std::move(base) + QStringLiteral("/.discs")), mountInfo_(std::move(mountInfo))
+DiscFolders::DiscFolders(QString base, std::function<QList<MountRecord>()> mounts)
+    : base_(std::move(base) + QStringLiteral("/.discs")), mounts_(std::move(mounts))
 {
 }
 
@@ -100,8 +125,10 @@ void DiscFolders::remove(const QString &folder)
         removeTree(folder);
 }
 
-std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path)
+std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path, bool *pending)
 {
+    if (pending)
+        *pending = false;
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty())
         return nullptr;
@@ -113,7 +140,7 @@ std::shared_ptr<DiscTrack> DiscFolders::find(const QString &path)
             return it.value()->track(it.value()->tree().entries[std::size_t(entry)]);
         return nullptr;
     }
-    return findOnMount(canonical);
+    return findOnMount(canonical, pending);
 }
 
 DiscFolders::Site DiscFolders::siteOf(const QString &path)
@@ -130,45 +157,67 @@ DiscFolders::Site DiscFolders::siteOf(const QString &path)
     return mount ? Site{nullptr, mount->source, relative} : Site{};
 }
 
-std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical)
+std::shared_ptr<DiscTrack> DiscFolders::findOnMount(const QString &canonical, bool *pending)
 {
     QString relative;
     const std::optional<MountRecord> best = mountUnder(canonical, &relative);
     if (!best)
         return nullptr;
-    const QString key = best->id + QLatin1Char(' ') + best->source;
-    if (key != mountedKey_ || !mounted_) {
-        QString error;
-        mounted_ = openDisc(best->source, &error);
-        mountedKey_ = key;
+    const std::shared_ptr<MountRead> read = readOf(*best);
+    const std::lock_guard<std::mutex> lock(read->mutex);
+    if (!read->done) {
+        if (pending)
+            *pending = true;
+        return nullptr;
     }
-    if (!mounted_)
+    if (!read->disc)
         return nullptr;
-    const int entry = mounted_->tree().find(relative);
-    if (entry <= 0 || !mounted_->tree().entries[std::size_t(entry)].form2)
+    const int entry = read->disc->tree().find(relative);
+    if (entry <= 0 || !read->disc->tree().entries[std::size_t(entry)].form2)
         return nullptr;
-    return mounted_->track(mounted_->tree().entries[std::size_t(entry)]);
+    return read->disc->track(read->disc->tree().entries[std::size_t(entry)]);
+}
+
+void DiscFolders::watchMounts(const QList<MountRecord> &mounts)
+{
+    QSet<QString> now;
+    for (const MountRecord &m : mounts) {
+        if (m.root == QLatin1String("/") && readFromSource(m)) {
+            readOf(m);
+            now.insert(keyOf(m));
+        }
+    }
+    for (auto it = mountReads_.begin(); it != mountReads_.end();)
+        it = now.contains(it.key()) ? std::next(it) : mountReads_.erase(it);
+}
+
+std::shared_ptr<DiscFolders::MountRead> DiscFolders::readOf(const MountRecord &mount)
+{
+    std::shared_ptr<MountRead> &read = mountReads_[keyOf(mount)];
+    if (read)
+        return read;
+    read = std::make_shared<MountRead>();
+    std::thread([read, source = mount.source] {
+        QString error;
+        std::shared_ptr<Disc> disc = openDisc(source, &error);
+        const std::lock_guard<std::mutex> lock(read->mutex);
+        read->disc = std::move(disc);
+        read->done = true;
+    }).detach();
+    return read;
 }
 
 std::optional<MountRecord> DiscFolders::mountUnder(const QString &canonical, QString *relative)
 {
-    QFile file(mountInfo_);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
     const MountRecord *best = nullptr;
-    const QList<MountRecord> mounts = parseMountInfo(file.read(4 * 1024 * 1024));
+    const QList<MountRecord> mounts = mounts_();
     for (const MountRecord &m : mounts) {
         const bool under = m.mountPoint == QLatin1String("/") || canonical == m.mountPoint
                            || canonical.startsWith(m.mountPoint + QLatin1Char('/'));
         if (under && (!best || m.mountPoint.size() >= best->mountPoint.size()))
             best = &m;
     }
-    if (!best || best->fsType != QLatin1String("iso9660"))
-        return std::nullopt;
-    // An optical drive, or an image file that a test (or fuseiso) mounted.
-    static const QRegularExpression optical(QStringLiteral("^sr\\d+$"));
-    const QFileInfo source(best->source);
-    if (!source.isFile() && !optical.match(QFileInfo(source.canonicalFilePath()).fileName()).hasMatch())
+    if (!best || !readFromSource(*best))
         return std::nullopt;
     *relative = canonical.mid(best->mountPoint == QLatin1String("/") ? 0 : best->mountPoint.size());
     if (best->root != QLatin1String("/"))

@@ -53,7 +53,7 @@ DiscFolders *LinuxCdDrives::folders()
         const QString base = linkFolder();
         if (base.isEmpty())
             return nullptr;
-        folders_ = std::make_unique<DiscFolders>(base, paths_.mountInfo);
+        folders_ = std::make_unique<DiscFolders>(base, [this] { return mounts(); });
         folders_->removeLeftovers();
     }
     return folders_.get();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -179,10 +180,34 @@ bool LinuxCdDrives::isDriveName(const QString &name)
     return name == kImageDrive || re.match(name).hasMatch();
 }
 
+void LinuxCdDrives::endLookSoon()
+{
+    if (!look_)
+        look_ = std::make_unique<QObject>();
+    QTimer::singleShot(0, look_.get(), [this] { mountsRead_ = sysfsRead_ = false; });
+}
+
+const QList<MountRecord> &LinuxCdDrives::mounts()
+{
+    if (!mountsRead_) {
+        QByteArray table;
+        // An unreadable mount table reads as "nothing mounted".
+        readSmallFile(paths_.mountInfo, table);
+        mounts_ = parseMountInfo(table);
+        mountsRead_ = true;
+        endLookSoon();
+    }
+    return mounts_;
+}
+
 QList<CdDrive> LinuxCdDrives::scan()
 {
     static const QRegularExpression srName(QStringLiteral("^sr\\d+$"));
     static const QRegularExpression devNumber(QStringLiteral("^\\d+:\\d+$"));
+    if (sysfsRead_)
+        return refresh();
+    sysfsRead_ = true;
+    endLookSoon();
     optical_.clear();
     devNumbers_.clear();
     for (const QString &name : folderNames(paths_.sysBlock)) {
@@ -203,11 +228,10 @@ QList<CdDrive> LinuxCdDrives::scan()
 
 QList<CdDrive> LinuxCdDrives::refresh()
 {
-    QByteArray table;
-    // An unreadable mount table reads as "nothing mounted".
-    readSmallFile(paths_.mountInfo, table);
     takeFinishedReads();
-    drives_ = build(parseMountInfo(table));
+    drives_ = build(mounts());
+    if (DiscFolders *f = folders())
+        f->watchMounts(mounts_);
     updateLinks();
     return drives_;
 }

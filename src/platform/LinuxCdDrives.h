@@ -27,6 +27,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -80,11 +81,15 @@ public:
     LinuxCdDrives &operator=(const LinuxCdDrives &) = delete;
 
     // Looks for optical drives in sysfs and for mounts in the mount table;
-    // re-aims the links. Optical drives first, then disc images.
+    // re-aims the links. Optical drives first, then disc images. One look
+    // (everything done before control returns to the event loop) reads
+    // sysfs and the mount table once, however many callers scan.
     QList<CdDrive> scan();
     // The same from the mount table alone, with the optical drives of the
     // last scan: cheap enough for every timer tick.
     QList<CdDrive> refresh();
+    // The mount table as this look read it.
+    const QList<MountRecord> &mounts();
     const CdDrive *find(const QString &name) const;
 
     // "<link folder>/<name>/"; the mount point itself (or "") when no link
@@ -132,6 +137,8 @@ private:
     void takeFinishedReads();
     void forget(const QString &name);
     void tellRefused(const QString &name);
+    // Whatever this look read is read again by the next one.
+    void endLookSoon();
 
     LinuxCdPaths paths_;
     QStringList optical_;                 // names, in order
@@ -147,6 +154,9 @@ private:
     QSet<QString> refused_;   // drives the user was told they may not read
     QSet<QString> withDisc_;  // drives whose last look found a disc
     QString notice_;
+    QList<MountRecord> mounts_;
+    bool mountsRead_ = false, sysfsRead_ = false;
+    std::unique_ptr<QObject> look_;   // the end of the look is posted to it
 };
 
 } // namespace tavero

@@ -269,7 +269,7 @@ private slots:
     {
         const Image base = imageOf(TestMedia::vcdImage("bin"));
         QTemporaryDir out;
-        DiscFolders folders(out.path(), "/nonexistent");
+        DiscFolders folders(out.path(), [] { return QList<MountRecord>(); });
         const auto tryImage = [&](auto change) {
             auto image = std::make_unique<Image>(base);
             change(*image);
@@ -390,6 +390,7 @@ private slots:
         for (const auto &s : steps) {
             m.drive = s.drive;
             write(m.paths.mountInfo, s.mounts);
+            QCoreApplication::processEvents();   // a look of its own, as each of the program's ticks
             QCOMPARE(m.status(), s.status);
             QCOMPARE(LinuxFileSystem().listFiles(m.query.driveRoot("sr0") + "Mpegav", "*.dat").names.size(), s.tracks);
         }

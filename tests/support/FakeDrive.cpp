@@ -14,6 +14,11 @@
 //   bad <first> <last>    these sectors cannot be read (EIO)
 //   deny                  opening the device fails with EACCES
 //   gid <n>               the group that owns the device node (24 else)
+//   spinup <ms>           the drive is spun down: the first read after the
+//                         line appears (or after another disc goes in)
+//                         waits so long, and every read meanwhile with it
+//   slow <lsn> <ms>       reading that sector takes so long
+//   hang <first> <last>   these sectors never answer (until the line goes)
 // Without a control file the drive holds TAVERO_FAKE_IMAGE.
 //
 // An ioctl it does not know is written to standard error, so a new one
@@ -22,6 +27,7 @@
 // Its own definitions of open() and read() cannot be fortified.
 #undef _FORTIFY_SOURCE
 #include <algorithm>
+#include <chrono>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -30,6 +36,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 #include <cerrno>
@@ -61,7 +68,8 @@ struct Track { int number; long start; };
 struct Drive {
     bool deny = false, trayOpen = false;
     std::string disc;
-    std::vector<std::pair<long, long>> bad;
+    std::vector<std::pair<long, long>> bad, slow, hang;
+    long spinup = 0;
     unsigned gid = 24;
 };
 
@@ -90,6 +98,12 @@ Drive now()
             d.bad.push_back({a, b});
         if (sscanf(line, "gid %ld", &a) == 1)
             d.gid = unsigned(a);
+        if (sscanf(line, "spinup %ld", &a) == 1)
+            d.spinup = a;
+        if (sscanf(line, "slow %ld %ld", &a, &b) == 2)
+            d.slow.push_back({a, b});
+        if (sscanf(line, "hang %ld %ld", &a, &b) == 2)
+            d.hang.push_back({a, b});
     });
     if (!scripted && getenv("TAVERO_FAKE_IMAGE"))
         d.disc = getenv("TAVERO_FAKE_IMAGE");
@@ -141,11 +155,42 @@ bool fake(int fd)
     return fd >= 0 && fd < 4096 && opened[fd].used;
 }
 
+bool within(const std::vector<std::pair<long, long>> &ranges, long lsn)
+{
+    return std::any_of(ranges.begin(), ranges.end(), [lsn](const auto &r) { return lsn >= r.first && lsn <= r.second; });
+}
+
+// The time a read takes: spinning up, a slow sector, one that hangs.
+void takeTime(const Drive &d, long lsn)
+{
+    static std::mutex lock;
+    static std::string spunFor;   // the disc the drive spun up for
+    static std::chrono::steady_clock::time_point spunAt;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!d.spinup)
+            spunFor.clear();
+        else if (spunFor != d.disc) {
+            spunFor = d.disc;
+            spunAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(d.spinup);
+        }
+    }
+    if (d.spinup)
+        std::this_thread::sleep_until(spunAt);
+    for (const auto &[sector, ms] : d.slow) {
+        if (sector == lsn)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    while (within(d.hang, lsn) && within(now().hang, lsn))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
 // One raw sector, or an errno.
 int rawSector(const Drive &d, long lsn, unsigned char *out)
 {
     if (d.disc.empty())
         return ENOMEDIUM;
+    takeTime(d, lsn);
     for (const auto &[first, last] : d.bad) {
         if (lsn >= first && lsn <= last)
             return EIO;
