@@ -78,6 +78,8 @@ void Form1::PlayFile(const QString &fileName)
     // The silence a stop or Close asked for is not owed to a new medium: if
     // the old one raised nothing, its errors are the user's to see.
     state.IgnoreError = false;
+    // The load may take seconds (a drive spinning up): it can be given up.
+    mnuClose->setEnabled(true);
     QString error;
     const bool opened = WMP1->Open(fileName, &error);
     seams_.events->processEvents();
@@ -97,14 +99,16 @@ void Form1::PlayFile(const QString &fileName)
     setTimerEnabled(true);
 }
 
-// Nothing loaded, and the user told why.
+// Nothing loaded, and the user told why; a load the user cancelled (File >
+// Close while it waited, the program closing) comes without a reason.
 void Form1::showOpenFailure(const QString &error)
 {
     mnuRun->setEnabled(false);
     mnuClose->setEnabled(false);
     mnuOpen->setEnabled(true);
     mnuPlayVCD->setEnabled(true);
-    showMessage(QStringLiteral("Error : ") + error);
+    if (!error.isEmpty())
+        showMessage(QStringLiteral("Error : ") + error);
 }
 
 // A Video CD image goes into the image drive and its disc plays from the

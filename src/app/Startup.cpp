@@ -88,6 +88,9 @@ void Form1::Form_Load()
 
 void Form1::Form_QueryUnload()
 {
+    // A file still loading (a drive spinning up) is given up at once.
+    if (WMP1->ReadyState() == MediaPlayer::Loading)
+        WMP1->Stop();
     const int playState = WMP1->PlayState();
     if (playState == MediaPlayer::Playing || playState == MediaPlayer::Paused)
         WMP1->Stop();

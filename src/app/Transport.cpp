@@ -33,6 +33,9 @@ void Form1::mnuClose_Click()
 {
     leaveDiscMenus();
     state.SingleFileMode = false;
+    // A file still loading (a drive spinning up) is given up at once.
+    if (WMP1->ReadyState() == MediaPlayer::Loading)
+        WMP1->Stop();
     if (WMP1->PlayState() != MediaPlayer::Closed) {
         // Stopping and unloading may make the component complain; that is
         // our own doing and not worth a message.

@@ -6,6 +6,7 @@
 #include "playback/MpvPlayer.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -27,11 +28,15 @@ int main(int argc, char **argv)
     player->setDiscTracks(platform.discTracks());
     QObject::connect(player, &tavero::MpvPlayer::pictureUnavailable, player,
                      [argv] { tavero::restartOnX11(argv); }, Qt::QueuedConnection);
-    auto *form = new tavero::Form1(platform.seams(), player);
-    form->setAttribute(Qt::WA_DeleteOnClose);
+    // The window may close while one of its handlers waits with events
+    // running (a file loading): it goes when the event loop has returned,
+    // not under that handler.
+    auto form = std::make_unique<tavero::Form1>(platform.seams(), player);
     new tavero::DesktopIntegration(form->remoteControls(), tavero::DesktopIntegration::sessionBus());
-    const tavero::QuitOnSignal quitOnSignal(form, form->mnuExit);
+    const tavero::QuitOnSignal quitOnSignal(form.get(), form->mnuExit);
     form->Form_Load();
     form->show();
-    return app.exec();
+    const int status = app.exec();
+    form.reset();
+    return status;
 }

@@ -63,7 +63,10 @@ public:
     virtual bool Pause(QString *error = nullptr) = 0;
     virtual bool Stop(QString *error = nullptr) = 0;
     // Loads a local file and starts it by itself. A file that cannot be
-    // opened fails the call; nothing stays loaded then.
+    // opened fails the call; nothing stays loaded then. The window's events
+    // may run while it waits; a Stop or an unload (setFileName("")) then
+    // cancels the load, and so does the program quitting: the call fails
+    // with an empty error.
     virtual bool Open(const QString &path, QString *error = nullptr) = 0;
     virtual void ShowDialog(int which) = 0;
 

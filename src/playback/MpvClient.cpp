@@ -337,30 +337,23 @@ void MpvClient::drain()
 {
     wakeupPending_ = false;
     // A handler of one of our signals may let events run; the loop below
-    // is still going then and takes the rest.
-    if (draining_ || held_ || !mpv_)
+    // is still going then and takes the rest, unless the handler waits
+    // for them.
+    if ((draining_ && !nested_) || !mpv_)
         return;
+    const bool outer = draining_;
     draining_ = true;
     QPointer<MpvClient> self(this);
-    while (self && mpv_ && !held_) {
+    while (self && mpv_) {
         mpv_event *ev = mpv_wait_event(mpv_, 0);
         if (ev->event_id == MPV_EVENT_NONE)
             break;
         dispatch(*ev);
     }
-    if (self)
-        draining_ = false;
-}
-
-bool MpvClient::waitForEvent(double seconds)
-{
-    if (!mpv_)
-        return false;
-    mpv_event *ev = mpv_wait_event(mpv_, seconds);
-    if (ev->event_id == MPV_EVENT_NONE)
-        return false;
-    dispatch(*ev);
-    return true;
+    if (!self)
+        return;
+    draining_ = outer;
+    emit drained();
 }
 
 void MpvClient::dispatch(const mpv_event &ev)

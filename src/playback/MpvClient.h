@@ -6,9 +6,9 @@
 // thread never waits for mpv's core (which may itself be waiting for the
 // GUI thread to draw a frame).
 //
-// Events are taken in two ways: drained from the event loop whenever mpv
-// wakes us up, or, while a caller holds the drain (Open waiting for its
-// file), one at a time through waitForEvent().
+// Events are drained from the event loop whenever mpv wakes us up. A
+// caller that waits for an event (Open, for its file) runs the event loop
+// meanwhile, with nested drains allowed, so the window stays alive.
 
 #include "playback/MpvLog.h"
 
@@ -89,18 +89,16 @@ public:
     // frame for a clock that shows seconds.
     void readPosition(bool on);
 
-    // While held, drains from the event loop do nothing: the holder takes
-    // the events with waitForEvent() and emits them so.
-    void holdDrain(bool on) { held_ = on; }
-    // Waits up to `seconds` for mpv's next event and emits it; false when
-    // none came.
-    bool waitForEvent(double seconds);
+    // While on, a drain runs even inside the handler of an event that an
+    // outer drain emitted: the handler waits for later events (Open called
+    // from a handler waits for its file).
+    void nestDrains(bool on) { nested_ = on; }
     // Frames mpv dropped or drew late since the file started, as last
     // reported.
     FrameCounts frameCounts() const { return frames_; }
 
 public slots:
-    // Emits every event waiting, unless held or already draining.
+    // Emits every event waiting, unless already draining; then drained().
     void drain();
 
 signals:
@@ -122,6 +120,7 @@ signals:
     // mpv's own words on an error (its warnings go to standard error only).
     void errorMessage(const QString &text);
     void shutdown();
+    void drained();
 
 private:
     using Request = std::function<int(quint64 replyId)>;
@@ -143,7 +142,7 @@ private:
     MpvLog log_;
     std::atomic<bool> wakeupPending_{false};
     bool draining_ = false;
-    bool held_ = false;
+    bool nested_ = false;
     qint64 displayWidth_ = 0;
     qint64 displayHeight_ = 0;
     quint64 infoSerial_ = 0;

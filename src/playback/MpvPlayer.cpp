@@ -271,6 +271,10 @@ bool MpvPlayer::Play(QString *error)
         setOpening(true);
         const bool ok = loadFile(file, {}, &reason);
         setOpening(false);
+        if (!ok && reason.isEmpty()) {
+            needsReload_ = true;   // cancelled: still stopped at the start
+            return fail(QString());
+        }
         if (!ok) {
             failPlayback(QStringLiteral("Cannot play \"%1\" again: %2.").arg(file, reason));
             return fail(errorDescription_);
@@ -300,6 +304,10 @@ bool MpvPlayer::Pause(QString *error)
 
 bool MpvPlayer::Stop(QString *)
 {
+    if (opening_) {
+        cancelOpen();
+        return true;
+    }
     // Stopping an empty player is no failure: callers stop before they open.
     if (!client_->isValid() || readyState_ != Loaded || playState_ == Stopped)
         return true;
@@ -321,6 +329,10 @@ void MpvPlayer::togglePlayPause()
 void MpvPlayer::setFileName(const QString &path)
 {
     if (path.isEmpty()) {
+        if (opening_) {
+            cancelOpen();   // Open unloads on its way out
+            return;
+        }
         if (readyState_ == NothingLoaded && playState_ == Closed)
             return;
         const quint64 gen = ++generation_;

@@ -18,7 +18,9 @@
 // mpv has loaded the file or refused it; a refusal fails the call with a
 // description naming the file and the reason, and leaves nothing loaded
 // (no Error event). On success it plays by itself, from the moment its
-// first frame has been drawn.
+// first frame has been drawn. The window's events run while it waits; a
+// Stop or an unload meanwhile, or the program quitting, cancels the load:
+// Open then fails with an empty description.
 //
 // A failure during playback (mpv gives up on the stream, or the file
 // shrinks or vanishes under it, as when a disc is taken out) unloads the
@@ -65,13 +67,13 @@
 // overriding).
 //
 // The parts: MpvClient speaks to mpv (asynchronously: the GUI thread never
-// waits for mpv's core, except Open for its file), MpvVideoWindow holds
+// waits for mpv's core), MpvVideoWindow holds
 // the picture where OpenGL draws it, MpvSoftwareView where the CPU does;
 // MpvRenderer draws on a thread of its own (a busy GUI thread costs no
 // frames), ControlBar shows the controls. This class holds the state
 // machine, the size and full screen; its code is spread over
-// MpvPlayer.cpp (set-up, transport, states), MpvPlayerLoad.cpp (opening
-// and mpv's events) and MpvPlayerView.cpp (size, full screen, input,
+// MpvPlayer.cpp (set-up, transport, states), MpvPlayerOpen.cpp (Open and
+// its waits), MpvPlayerLoad.cpp (loading and mpv's events) and MpvPlayerView.cpp (size, full screen, input,
 // menu and help).
 
 #include "playback/MediaPlayer.h"
@@ -83,6 +85,8 @@
 #include <QSize>
 #include <memory>
 #include <optional>
+
+class QEventLoop;
 
 class QActionGroup;
 class QDialog;
@@ -182,7 +186,7 @@ private:
     static constexpr int kCompactHeight = 253;
 
     // How the file that Open or Play is waiting for came out.
-    enum class LoadOutcome { Waiting, Loaded, Ended, Redirected, Refused, EngineStopped };
+    enum class LoadOutcome { Waiting, Loaded, Ended, Redirected, Refused, EngineStopped, Cancelled };
     struct Load {
         QString path;
         qint64 entry = -1;    // the playlist entry its start-file names
@@ -205,9 +209,17 @@ private:
     // Shows the state, position and length on the control bar.
     void updateControls();
 
+    // MpvPlayerOpen.cpp
+    enum class Wait { Done, TimedOut, Interrupted };
+    void setOpening(bool on);
+    // Runs the event loop until `done`, for `msecs` at most, or until the
+    // open is cancelled or the program quits (Interrupted).
+    Wait waitAlive(const std::function<bool()> &done, int msecs);
+    void cancelOpen();
+    std::shared_ptr<DiscTrack> findTrack(const QString &absPath, QString *reason);
+
     // MpvPlayerLoad.cpp
     void connectClient();
-    void setOpening(bool on);
     bool loadFile(const QString &absPath, const QByteArray &options, QString *reason);
     QByteArray loadTarget(const QString &absPath);
     void waitForLogText(int msecs);
@@ -268,6 +280,8 @@ private:
     std::shared_ptr<DiscTrack> track_;   // the loaded file's disc track, if it is one
     QString initError_;
     bool opening_ = false;
+    bool openCancelled_ = false;   // by Stop or an unload while opening
+    QEventLoop *wait_ = nullptr;
     bool failing_ = false;   // a failure waits for mpv's words on it
     // A file's clock waits for its first frame to be drawn (releaseStart).
     bool holdingStart_ = false;

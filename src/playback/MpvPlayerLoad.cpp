@@ -48,84 +48,6 @@ void MpvPlayer::connectClient()
     connect(c, &MpvClient::shutdown, this, &MpvPlayer::onShutdown);
 }
 
-void MpvPlayer::setOpening(bool on)
-{
-    // While a file is being opened its events are taken by loadFile's own
-    // wait; whatever came in after that is taken up from the event loop.
-    opening_ = on;
-    client_->holdDrain(on);
-    if (!on)
-        QMetaObject::invokeMethod(client_.get(), &MpvClient::drain, Qt::QueuedConnection);
-}
-
-bool MpvPlayer::Open(const QString &path, QString *error)
-{
-    // An absolute path starts with "/": mpv cannot take it for a URL, a
-    // protocol ("av://", "http:"), an option or standard input ("-").
-    const QString abs = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    const QString shown = abs.isEmpty() ? QStringLiteral("(no name)") : abs;
-    auto fail = [&](const QString &reason) {
-        errorDescription_ = QStringLiteral("Cannot open \"%1\": %2.").arg(shown, reason);
-        if (error)
-            *error = errorDescription_;
-        return false;
-    };
-    if (!client_->isValid())
-        return fail(initError_);
-    if (opening_)
-        return fail(QStringLiteral("another file is being opened"));
-    if (path.isEmpty())
-        return fail(QStringLiteral("no file name was given"));
-
-    const QFileInfo info(abs);
-    QString reason;
-    if (!info.exists())
-        reason = QStringLiteral("there is no such file");
-    else if (info.isDir())
-        reason = QStringLiteral("it is a folder, not a media file");
-    else if (!info.isFile())
-        reason = QStringLiteral("it is not an ordinary file");
-    else {
-        QFile f(abs);
-        if (!f.open(QIODevice::ReadOnly))
-            reason = QStringLiteral("it cannot be read (%1)").arg(f.errorString());
-        else if (f.size() == 0)
-            reason = QStringLiteral("the file is empty");
-    }
-
-    const int oldPlay = playState_;
-    const QByteArray cue = takeCue();
-    track_ = reason.isEmpty() && discTracks_ ? discTracks_->find(abs) : nullptr;
-    if (reason.isEmpty()) {
-        setOpening(true);
-        ++generation_;
-        setReadyState(Loading);
-        const bool ok = loadFile(abs, cue, &reason);
-        setOpening(false);
-        if (ok) {
-            fileName_ = abs;
-            applySize();
-            setReadyState(Loaded);
-            setPlayState(Playing);
-            // A still is over as soon as its picture is up.
-            if (menuItem_ && endedWhileOpening_)
-                endMenuItem();
-            return true;
-        }
-    }
-    // Nothing stays loaded, whatever was loaded before.
-    if (readyState_ != NothingLoaded || oldPlay != Closed)
-        unloadQuietly();
-    fail(reason);
-    const quint64 gen = ++generation_;
-    fileName_.clear();
-    applySize();
-    setPlayState(Closed);
-    if (gen == generation_)
-        setReadyState(NothingLoaded);
-    return false;
-}
-
 bool MpvPlayer::loadFile(const QString &abs, const QByteArray &options, QString *reason)
 {
     // Events of whatever played before are handled on the way; the new
@@ -160,12 +82,12 @@ bool MpvPlayer::loadFile(const QString &abs, const QByteArray &options, QString 
     }
     client_->loadFile(loadTarget(abs), track_ != nullptr,
                       options.isEmpty() ? audioOptions() : audioOptions() + ',' + options);
-    QElapsedTimer clock;
-    clock.start();
     // mpv may show the first frame before it reports the file loaded; the
-    // drawing thread takes it meanwhile.
-    while (load_.outcome == LoadOutcome::Waiting && clock.elapsed() < kOpenTimeoutMs)
-        client_->waitForEvent((kOpenTimeoutMs - clock.elapsed()) / 1000.0);
+    // drawing thread takes it meanwhile. A drive spinning up, or a slow
+    // share, takes seconds to answer: the window goes on meanwhile.
+    const Wait waited = waitAlive([this] { return load_.outcome != LoadOutcome::Waiting; }, kOpenTimeoutMs);
+    if (waited == Wait::Interrupted && load_.outcome == LoadOutcome::Waiting)
+        load_.outcome = LoadOutcome::Cancelled;   // the program is quitting
     switch (load_.outcome) {
     case LoadOutcome::Loaded:
         giveChapters();
@@ -191,6 +113,10 @@ bool MpvPlayer::loadFile(const QString &abs, const QByteArray &options, QString 
     case LoadOutcome::EngineStopped:
         *reason = QStringLiteral("the video engine stopped");
         return false;
+    case LoadOutcome::Cancelled:
+        client_->stop();
+        reason->clear();
+        return false;
     }
     return false;
 }
@@ -204,10 +130,7 @@ void MpvPlayer::waitForLogText(int msecs)
 {
     // mpv's own words on a failure come as log messages, sometimes after
     // the end-file event.
-    QElapsedTimer t;
-    t.start();
-    while (lastLogError_.isEmpty() && t.elapsed() < msecs && client_->waitForEvent((msecs - t.elapsed()) / 1000.0)) {
-    }
+    waitAlive([this] { return !lastLogError_.isEmpty(); }, msecs);
 }
 
 // ---- mpv's events -------------------------------------------------------

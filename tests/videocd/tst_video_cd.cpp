@@ -20,6 +20,22 @@ using namespace tavero::test;
 
 namespace {
 
+// Counts the events of one kind that reach an object.
+struct EventSpy : QObject {
+    EventSpy(QObject *on, QEvent::Type type, std::function<void()> seen) : type_(type), seen_(std::move(seen))
+    {
+        on->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == type_)
+            seen_();
+        return false;
+    }
+    QEvent::Type type_;
+    std::function<void()> seen_;
+};
+
 const QString kNoVideoCd = QStringLiteral("No files found to play or CD is not a video CD ...");
 
 // Files on the disc, the tracks on the panel, what Play Video CD says, the slots on, the disc check's answer.
@@ -595,42 +611,94 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.slotStates()[1].startsWith("eY AVSEQ02.DAT")), 5000);
     }
 
-    // Trouble in the drive while a track plays: a scratch costs a moment and the track plays to
-    // its end; a disc taken out ends the track quietly and empties the panel. (A long unreadable
-    // stretch breaks off as from an image: damagedImages.)
+    // Trouble in the drive: a scratch or a slow sector costs a moment and the track plays to its
+    // end; a disc taken out ends the track quietly and empties the panel; a sector that never
+    // answers breaks the track off where it stood. A drive spinning up keeps the window alive
+    // meanwhile (its timers tick, it repaints); File > Close or Exit then end the wait at once.
     void driveTrouble_data()
     {
-        QTest::addColumn<bool>("takenOut");
-        QTest::newRow("a scratch") << false;
-        QTest::newRow("taken out while it plays") << true;
+        QTest::addColumn<QByteArray>("trouble");   // the drive's script beside the disc
+        QTest::addColumn<QString>("then");         // what the user does while Play Video CD waits
+        QTest::newRow("a scratch") << QByteArray("bad 510 514\n") << "";   // the first track starts at 450
+        QTest::newRow("a slow sector") << QByteArray("slow 520 1500\n") << "";
+        QTest::newRow("taken out while it plays") << QByteArray("tray open\n") << "";
+        QTest::newRow("a sector that never answers") << QByteArray("hang 960 960\n") << "";   // 6.4 s into chapters
+        QTest::newRow("spinning up") << QByteArray("spinup 4000\n") << "wait";
+        QTest::newRow("File > Close while it spins up") << QByteArray("spinup 4000\n") << "close";
+        QTest::newRow("File > Exit while it spins up") << QByteArray("spinup 4000\n") << "exit";
     }
 
     void driveTrouble()
     {
-        QFETCH(bool, takenOut);
+        QFETCH(QByteArray, trouble);
+        QFETCH(QString, then);
         if (fakeDrive().isEmpty())
             QSKIP("needs the fake drive that ctest preloads (tests/CMakeLists.txt)");
-        const QByteArray disc = "disc " + rawImage("cue") + "\n";
-        const QByteArray scratch = "bad 510 514\n";   // in the first track, which starts at 450 (tst_platform)
+        const bool takenOut = trouble.startsWith("tray"), hangs = trouble.startsWith("hang");
+        const QByteArray disc = "disc " + rawImage(hangs ? "chapters" : "cue") + "\n";   // one track of 12 s
         script("tray open\n");
-        DiscRig d(true, {}, true);
+        auto rig = std::make_unique<DiscRig>(true, std::function<QString(DiscRig &)>{}, true);
+        DiscRig &d = *rig;
         d.rig.mpv->setSpeed(1.0);
         d.form.mnuContinuousPlay->setChecked(false);
-        script(disc + (takenOut ? "" : scratch));
-        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == 2), 5000);
+        script(disc + (takenOut || !then.isEmpty() ? "" : trouble));
+        QTRY_VERIFY_WITH_TIMEOUT((d.form.Timer1_Timer(), d.rig.enabledLabels() == (hangs ? 1 : 2)), 5000);
+        // The drive spins down; while it spins up again a probe ticks, asks for repaints and acts.
+        int ticks = 0, paints = 0;
+        EventSpy painted(&d.form, QEvent::Paint, [&] { ++paints; });
+        QTimer probe;
+        QElapsedTimer exited;
+        connect(&probe, &QTimer::timeout, &d.form, [&] {
+            d.form.update();
+            if (++ticks != 20)
+                return;
+            if (then == "close")
+                d.form.mnuClose->trigger();
+            if (then == "exit")
+                exited.start(), d.form.mnuExit->trigger();
+        });
+        if (!then.isEmpty()) {
+            script(disc + trouble);
+            d.form.show();
+            probe.start(50);
+        }
         d.form.mnuPlayVCD_Click();
+        probe.stop();
+        if (then == "exit") {   // closed and gone before the drive answers, three seconds later
+            QVERIFY(!d.form.isVisible() && d.rig.messages().isEmpty());
+            rig.reset();
+            QVERIFY2(exited.elapsed() < 2000, qPrintable(QString::number(exited.elapsed())));
+            return;
+        }
+        if (!then.isEmpty())
+            QVERIFY2(ticks >= 20 && paints >= 10, qPrintable(QString("%1 ticks, %2 paints").arg(ticks).arg(paints)));
+        if (then == "close") {   // no message: the user asked; then it plays when asked again
+            QVERIFY(d.rig.component->PlayState() == MediaPlayer::Closed && d.form.mnuPlayVCD->isEnabled());
+            QCOMPARE(d.rig.messages(), QStringList());
+            d.form.mnuPlayVCD_Click();
+        }
         d.waitPlaying(d.track(1));
         if (takenOut)
             script("tray open\n");
         double reached = 0;
         QTRY_VERIFY_WITH_TIMEOUT(
-            (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 15000);
+            (reached = qMax(reached, d.rig.component->CurrentPosition()), d.form.mnuOpen->isEnabled()), 40000);
+        if (hangs) {   // the moment it broke off is named, not the track's end
+            script(disc);
+            const QString said = d.rig.messages().join('|');   // the picture stops a moment before 6.4 s
+            QVERIFY2(said.startsWith("Error : Playback of \"" + d.track(1) + "\" broke off at 0:0")
+                         && QRegularExpression("at 0:0[456]: the disc could not be read there\\.$").match(said).hasMatch(),
+                     qPrintable(said));
+            d.form.mnuPlayVCD_Click();
+            d.waitPlaying(d.track(1));
+            return;
+        }
         QCOMPARE(d.rig.messages(), QStringList());
         if (takenOut)
             QTRY_VERIFY((d.form.Timer1_Timer(), d.rig.component->PlayState() == MediaPlayer::Closed
                                                     && d.rig.slotStates() == FormRig::emptySlots()));
         else
-            QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));   // on past the scratch
+            QVERIFY2(reached > 1.2, qPrintable(QString::number(reached)));   // on past the trouble
     }
 
     // A drive the user may not read: the window says so once, naming the group that owns the
