@@ -579,6 +579,7 @@ private slots:
         QFile node(fakeDrive() + ".node");
         QVERIFY(node.open(QIODevice::WriteOnly));
         QCOMPARE(::rename(QFile::encodeName(node.fileName()), QFile::encodeName(fakeDrive())), 0);
+        script("disc " + rawImage("cue") + "\nspinup 2000\n");   // the track waits for the mount's directory read
         d.mountFrom(fakeDrive());
         d.form.Timer1_Timer();
         QCOMPARE(std::pair(d.rig.enabledLabels(), d.form.Drive1.List(0)), std::pair(2, QString("sr0 TESTVCD")));
