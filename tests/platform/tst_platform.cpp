@@ -347,6 +347,9 @@ private slots:
             QVERIFY(m.query.driveRoot(entry) == link + '/' && m.query.driveType(link) == DriveQuery::kCdRom);
             QCOMPARE(QFileInfo(link).symLinkTarget().section('/', -1), entry.section(' ', 1));
         }
+        write(m.paths.sysBlock + "/sr9/dev", "11:9");   // plugged in: the next look has it
+        QCoreApplication::processEvents();
+        QVERIFY(m.query.drives().contains("sr9"));
     }
 
     // The drives' links go into a folder of the user's own, elsewhere when a file is in the way.
