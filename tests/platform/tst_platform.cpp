@@ -4,6 +4,7 @@
 #include "disc/DiscEntries.h"
 #include "platform/LinuxCdDevice.h"
 #include "platform/LinuxFileSystem.h"
+#include "platform/LinuxPlatform.h"
 #include "platform/DiscSource.h"
 #include "support/MemoryImage.h"
 #include "support/TestMedia.h"
@@ -401,6 +402,9 @@ private slots:
         QString reply;
         QCOMPARE(m.device.sendCommand("status cd media present", &reply, 4), LinuxCdAudioDevice::kParamOverflow);
         QCOMPARE(m.device.sendCommand(QString(999, 'x'), &reply, 9), LinuxCdAudioDevice::kUnrecognizedCommand);
+        // The command line as the shell split it at a blank is one path again.
+        char program[] = "tavero-player", my[] = "my", film[] = "film.mpg", *argv[] = {program, my, film};
+        QCOMPARE(LinuxProgramInfo(3, argv).argumentText(), "my film.mpg");
         // The real ioctl, on a device node that is missing and on a file that is no drive.
         QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.top + "sr9").openError, ENOENT);
         QCOMPARE(LinuxCdAudioDevice::queryDriveStatus(m.paths.mountInfo).queryError, ENOTTY);

@@ -234,6 +234,10 @@ private slots:
         rig.scan();
         rig.form->mnuPlayVCD_Click();
         QCOMPARE(QStringList{rig.form->mnuPlayVCD->text()} + rig.platform.files.probes, QStringList{"No CD-Drive found..."});
+        FormRig bare;   // so from start-up, where the CD device finds no disc; the File menu keeps it greyed
+        bare.platform.cdAudio.setDisc(false);
+        bare.form->Form_Load(), bare.form->mnuFile_Click();
+        QVERIFY(bare.form->mnuPlayVCD->text() == "No CD-Drive found..." && !bare.form->mnuPlayVCD->isEnabled());
         // A file played looks again, quietly; of several drives the first CD drive counts, past an entry
         // that leads nowhere.
         FormRig quiet, several;
