@@ -4,11 +4,15 @@
 // would be needed. The CD drive is a folder that a fake drive list and a
 // fake CD device present as a disc that is in.
 
+#include "platform/LinuxCdDevice.h"
+#include "platform/LinuxDiscMenus.h"
 #include "platform/LinuxFileSystem.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <cstdio>
 
@@ -94,5 +98,47 @@ struct BenchSeams {
     NoArguments program;
     MonotonicClock clock;
 };
+
+// The real CD layer over a machine made of files under `machine` (its
+// sysfs, mount table and drive links), the drives' device nodes in
+// `devices`, each drive's status as `status` answers; the rest as
+// BenchSeams has it.
+struct LinuxDiscSeams {
+    LinuxDiscSeams(const QString &machine, const QString &devices, LinuxCdAudioDevice::StatusQuery status)
+        : cd(std::make_shared<LinuxCdDrives>(LinuxCdPaths{machine + QStringLiteral("/sys"),
+                                                          machine + QStringLiteral("/mountinfo"), devices,
+                                                          machine + QStringLiteral("/links")})),
+          audio(cd, std::move(status)), drives(cd), images(cd), menus(cd)
+    {
+    }
+    Seams seams()
+    {
+        return Seams{&messages, &pump, &audio, &drives, &fs, &dialog, &launcher, &program, &clock, &images, &menus};
+    }
+
+    std::shared_ptr<LinuxCdDrives> cd;
+    LinuxCdAudioDevice audio;
+    LinuxDriveQuery drives;
+    LinuxDiscImages images;
+    LinuxDiscMenus menus;
+    QuietMessages messages;
+    QtEventPump pump;
+    LinuxFileSystem fs;
+    NoDialog dialog;
+    NoLauncher launcher;
+    NoArguments program;
+    MonotonicClock clock;
+};
+
+// Spins the event loop until `done` or `msecs` have passed; false on the
+// timeout.
+template <typename F> bool waitFor(F done, int msecs = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < msecs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
 
 } // namespace tavero::bench

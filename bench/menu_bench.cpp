@@ -7,17 +7,13 @@
 //   bench-menu [runs]
 //
 // Prints runs= and key_to_item_ms= (the median) and all= (every run).
+#include "BenchSeams.h"
 #include "app/Form1.h"
-#include "platform/LinuxCdDevice.h"
-#include "platform/LinuxDiscMenus.h"
-#include "platform/LinuxFileSystem.h"
-#include "platform/LinuxPlatform.h"
 #include "playback/MpvPlayer.h"
 #include "support/PbcDiscs.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -27,27 +23,6 @@
 #include <linux/cdrom.h>
 
 using namespace tavero;
-
-namespace {
-
-// Spins the event loop until `done` or ten seconds; false on the timeout.
-template <typename F> bool waitFor(F done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-struct Silent : MessageBoxes {
-    void show(const QString &text, MessageIcon, const QString &) override
-    {
-        std::fprintf(stderr, "bench-menu: %s\n", qPrintable(text));
-    }
-};
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -68,40 +43,31 @@ int main(int argc, char **argv)
     mounts.write("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
     mounts.close();
 
-    auto cd = std::make_shared<LinuxCdDrives>(LinuxCdPaths{machine.path() + "/sys", mounts.fileName(),
-                                                           machine.path() + "/dev", machine.path() + "/links"});
-    LinuxCdAudioDevice audio{cd, [](const QString &) { return CdDriveStatus{0, 0, CDS_NO_DISC}; }};
-    LinuxDriveQuery drives{cd};
-    LinuxDiscImages images{cd};
-    LinuxDiscMenus menus{cd};
-    LinuxFileSystem files;
-    Silent messages;
-    QtEventPump events;
-    Seams seams;
-    seams.messages = &messages, seams.events = &events, seams.cdAudio = &audio, seams.drives = &drives;
-    seams.files = &files, seams.images = &images, seams.menus = &menus;
+    bench::LinuxDiscSeams layer(machine.path(), machine.path() + "/dev",
+                                [](const QString &) { return CdDriveStatus{0, 0, CDS_NO_DISC}; });
+    Seams seams = layer.seams();
     auto *player = new MpvPlayer(MpvPlayer::Output::Headless);
-    player->setDiscTracks(cd->tracks());
+    player->setDiscTracks(layer.cd->tracks());
     Form1 form(seams, player);
     const auto playing = [&](const char *file) {
         return player->PlayState() == MediaPlayer::Playing && form.windowTitle().endsWith(QLatin1String(file));
     };
     form.PlayFile(image);
     auto *menuItem = player->contextMenu()->findChild<QAction *>("discMenu");
-    if (!waitFor([&] { return playing("avseq01.dat") && menuItem && menuItem->isVisible(); })) {
+    if (!bench::waitFor([&] { return playing("avseq01.dat") && menuItem && menuItem->isVisible(); })) {
         std::fprintf(stderr, "bench-menu: the disc's menu was not offered\n");
         return 1;
     }
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         menuItem->trigger();
-        if (!waitFor([&] { return playing("item0001.dat"); }))
+        if (!bench::waitFor([&] { return playing("item0001.dat"); }))
             break;
         QKeyEvent key(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier, QStringLiteral("1"));
         QElapsedTimer t;
         t.start();
         QCoreApplication::sendEvent(player, &key);
-        if (!waitFor([&] { return playing("avseq01.dat"); }))
+        if (!bench::waitFor([&] { return playing("avseq01.dat"); }))
             break;
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }

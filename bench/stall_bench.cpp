@@ -13,10 +13,8 @@
 //
 // Prints runs=, worst_ms= (the median of the runs' worst lateness),
 // all= (every run) and waited_ms= (how long Play Video CD took, median).
+#include "BenchSeams.h"
 #include "app/Form1.h"
-#include "platform/LinuxCdDevice.h"
-#include "platform/LinuxFileSystem.h"
-#include "platform/LinuxPlatform.h"
 #include "playback/MpvPlayer.h"
 #include "support/TestMedia.h"
 
@@ -35,27 +33,11 @@ using namespace tavero;
 
 namespace {
 
-template <typename F> bool waitFor(F done, int msecs = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < msecs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
 bool script(const QByteArray &lines)
 {
     QSaveFile file(qEnvironmentVariable("TAVERO_FAKE_DRIVE_SCRIPT"));
     return file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size() && file.commit();
 }
-
-struct Silent : MessageBoxes {
-    void show(const QString &text, MessageIcon, const QString &) override
-    {
-        std::fprintf(stderr, "bench-stall: %s\n", qPrintable(text));
-    }
-};
 
 double median(std::vector<double> v)
 {
@@ -94,20 +76,12 @@ int main(int argc, char **argv)
     const QByteArray disc = "disc " + QFile::encodeName(image) + "\n";
     script("tray open\n");
 
-    auto cd = std::make_shared<LinuxCdDrives>(
-        LinuxCdPaths{machine.path() + "/sys", mounts.fileName(), QFileInfo(drive).path(), machine.path() + "/links"});
-    LinuxCdAudioDevice audio{cd, [](const QString &device) { return LinuxCdAudioDevice::queryDriveStatus(device); }};
-    LinuxDriveQuery drives{cd};
-    LinuxDiscImages images{cd};
-    LinuxFileSystem files;
-    Silent messages;
-    QtEventPump events;
-    LinuxProgramInfo program(1, argv);
-    Seams seams;
-    seams.messages = &messages, seams.events = &events, seams.cdAudio = &audio, seams.drives = &drives;
-    seams.files = &files, seams.images = &images, seams.program = &program;
+    bench::LinuxDiscSeams layer(machine.path(), QFileInfo(drive).path(),
+                                [](const QString &device) { return LinuxCdAudioDevice::queryDriveStatus(device); });
+    Seams seams = layer.seams();
+    seams.menus = nullptr;   // the disc plays its tracks
     auto *player = new MpvPlayer(MpvPlayer::Output::Headless);
-    player->setDiscTracks(cd->tracks());
+    player->setDiscTracks(layer.cd->tracks());
     Form1 form(seams, player);
     form.Form_Load();
     form.show();
@@ -115,7 +89,7 @@ int main(int argc, char **argv)
     std::vector<double> worst, waited;
     for (int i = 0; i < runs; ++i) {
         script(disc);
-        if (!waitFor([&] { return form.Timer1_Timer(), form.Lbl1[0]->isEnabled(); })) {
+        if (!bench::waitFor([&] { return form.Timer1_Timer(), form.Lbl1[0]->isEnabled(); })) {
             std::fprintf(stderr, "bench-stall: the disc did not show\n");
             return 1;
         }
@@ -133,7 +107,7 @@ int main(int argc, char **argv)
         QElapsedTimer open;
         open.start();
         form.mnuPlayVCD_Click();
-        const bool played = waitFor([&] { return player->PlayState() == MediaPlayer::Playing; });
+        const bool played = bench::waitFor([&] { return player->PlayState() == MediaPlayer::Playing; });
         waited.push_back(double(open.elapsed()));
         probe.stop();
         if (!played) {
@@ -143,7 +117,7 @@ int main(int argc, char **argv)
         worst.push_back(late);
         form.mnuClose_Click();
         script("tray open\n");
-        waitFor([&] { return form.Timer1_Timer(), !form.Lbl1[0]->isEnabled(); });
+        bench::waitFor([&] { return form.Timer1_Timer(), !form.Lbl1[0]->isEnabled(); });
     }
     std::printf("runs=%d\nworst_ms=%.1f\nwaited_ms=%.0f\nall=", runs, median(worst), median(waited));
     for (double w : worst)
