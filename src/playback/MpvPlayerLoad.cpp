@@ -7,8 +7,6 @@
 #include "playback/MpvSoftwareView.h"
 #include "playback/MpvVideoWindow.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
