@@ -1,6 +1,5 @@
-// The picture under a Wayland compositor (weston, headless, started by the
-// test's wrapper), drawn through OpenGL or by the CPU: in its screenshots a
-// clip of one colour fills the video area, framed by the window, at each size.
+// The picture under a Wayland compositor (weston, headless, started by the test's wrapper), drawn through OpenGL or
+// by the CPU: in its screenshots a clip of one colour fills the video area, framed by the window, at each size.
 #include "app/Form1.h"
 #include "playback/MpvPlayer.h"
 #include "support/Fakes.h"
@@ -58,8 +57,7 @@ void TestPictureWayland::pictureFillsTheVideoArea()
     const QString clip = QDir(TestMedia::dir()).filePath(QStringLiteral("magenta-30s.mpg"));
     const QString make = "ffmpeg -v error -y -f lavfi -i color=c=magenta:size=352x288:rate=25 -t 30 -target pal-vcd";
     QVERIFY(QFile::exists(clip) || QProcess::execute(make.section(' ', 0, 0), make.split(' ').mid(1) << clip) == 0);
-    // Started as the program starts with a clip on its command line: the
-    // window opens at the picture's size.
+    // Started as the program starts with a clip on its command line: the window opens at the picture's size.
     FakePlatform platform;
     platform.program.arguments = clip;
     Form1 form(platform.seams(), new MpvPlayer(path));

@@ -1,7 +1,6 @@
-// The real program under an X server with a session bus: a clip named on its command line
-// plays, the desktop steers it over MPRIS and the screensaver is kept away while it plays;
-// SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it through File > Exit, with exit status 0
-// and, under the sanitizers, nothing of ours leaked.
+// The real program under an X server with a session bus: a clip named on its command line plays, the desktop steers
+// it over MPRIS and the screensaver is kept away while it plays; SIGTERM, SIGINT, SIGHUP and MPRIS's Quit close it
+// through File > Exit, with exit status 0 and, under the sanitizers, nothing of ours leaked.
 #include "desktop/DesktopIntegration.h"
 #include "support/FormRig.h"
 

@@ -4,6 +4,7 @@
 #include "support/FormRig.h"
 
 #include <QMenu>
+#include <QMenuBar>
 
 using namespace tavero;
 using namespace tavero::test;
@@ -55,8 +56,7 @@ void TestWindow::startUp()
         rig.player->finishMedium(FakeMediaPlayer::EndOrder::EndThenStop);
         QCOMPARE(rig.opened().size(), plays ? 1 : 0);
     }
-    // With no session bus announced and none in the runtime folder, none is
-    // asked for (libdbus would autolaunch one).
+    // With no session bus announced and none in the runtime folder, none is asked for (libdbus would autolaunch one).
     const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS"), runtime = qgetenv("XDG_RUNTIME_DIR");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
@@ -148,13 +148,17 @@ void TestWindow::sizes()
         QCOMPARE(std::pair(item->isChecked(), ticks()), std::pair(true, qsizetype(1)));
         QTRY_COMPARE(form.Frame1->x(), panel);
     }
-    // A paint ticks the size that holds, or none the component does not name.
-    form.Form_Paint();
-    QCOMPARE(std::pair(form.mnuFullScreen->isChecked(), ticks()), std::pair(true, qsizetype(1)));
-    rig.player->displaySize = 7;
-    form.Form_Paint();
-    QVERIFY(ticks() == 0);
-    rig.player->displaySize = MediaPlayer::FullScreen;
+    // A paint ticks the size that holds, or none the component does not name, brings back the seek bar and
+    // the time readout, and wraps the window round a player that changed size meanwhile.
+    for (int size : {7, 0, 1, 2, 3}) {
+        std::ranges::for_each(sizeItems, [](QAction *a) { a->setChecked(true); });
+        rig.player->displaySize = size, rig.player->viewOptions[26] = rig.player->viewOptions[1108] = false;
+        rig.player->resize(rig.player->size() + QSize(size, 1));
+        form.Form_Paint();
+        QVERIFY(ticks() == (size < 4) && (size > 3 || sizeItems[size]->isChecked()) && rig.fitsPlayer());
+        QVERIFY(rig.player->ViewOption(26) && rig.player->ViewOption(1108));
+    }
+    QCoreApplication::processEvents();   // the resizes those fits caused
     // Pause & Minimize: paused, back at the default size and minimised; the
     // panel stays where it was and the component's controls come back.
     rig.player->viewOptions[26] = rig.player->viewOptions[1108] = false;
@@ -162,6 +166,9 @@ void TestWindow::sizes()
     QVERIFY(rig.player->playState == MediaPlayer::Paused && rig.player->displaySize == MediaPlayer::DefaultSize);
     QCOMPARE(std::pair(form.isMinimized(), form.Frame1->x()), std::pair(true, 1));
     QTRY_VERIFY(rig.player->ViewOption(26) && rig.player->ViewOption(1108));
+    rig.player->viewOptions[26] = rig.player->viewOptions[1108] = false;
+    form.Form_Resize();   // a resize while minimised brings them back too
+    QVERIFY(rig.player->ViewOption(26) && rig.player->ViewOption(1108));
     // Restored, the paint ticks the size that holds now.
     form.showNormal();
     form.update();
@@ -207,9 +214,11 @@ void TestWindow::helpMenu()
     QCOMPARE(QList({m.text.count("\r\n"), m.text.count('\r'), m.text.count('\n')}), QList<qsizetype>({3, 3, 3}));
     QCOMPARE(m.text.section("\r\n", 0, 0), "          Tavero Player v3.0");
     QCOMPARE(QList({m.text.contains("\r\n\r\n"), m.text.startsWith('\r'), m.text.endsWith('\n')}), QList<bool>(3, false));
-    // Media Player Help and the Context Menu entry open the component's own.
+    // Media Player Help and the Context Menu entry on the bar (no drop-down) open the component's own.
     rig.form->mnuMPHelp->trigger();
-    rig.form->mnuContext->trigger();
+    rig.form->show();
+    QMenuBar *bar = rig.form->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(rig.form->mnuContext).center());
     QCOMPARE(rig.player->calls.filter("ShowDialog"), (QStringList{"ShowDialog 0", "ShowDialog 3"}));
 }
 

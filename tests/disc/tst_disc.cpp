@@ -1,7 +1,5 @@
-// The disc reader alone, on bytes in memory: containers, the directory, a
-// track's stream through scratches, entry points. Nothing here opens a
-// drive or lays a disc out; the readers' crafted inputs are the fuzzers'
-// (fuzz/).
+// The disc reader alone, on bytes in memory: containers, the directory, a track's stream through scratches, entry
+// points. Nothing here opens a drive or lays a disc out; the readers' crafted inputs are the fuzzers' (fuzz/).
 #include "disc/DiscEntries.h"
 #include "disc/DiscMenus.h"
 #include "disc/ImageLayout.h"

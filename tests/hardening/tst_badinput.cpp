@@ -1,6 +1,5 @@
-// Bad input through the window, with the real component and file system: a file
-// ends in the program's own message or plays as the local file it names (never
-// as an option, an address, an engine's source or a command), and the window
+// Bad input through the window, with the real component and file system: a file ends in the program's own message or
+// plays as the local file it names (never as an option, an address, an engine's source or a command), and the window
 // still plays a good file afterwards.
 #include "support/FormRig.h"
 

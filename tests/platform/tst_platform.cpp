@@ -1,6 +1,5 @@
-// The Linux layer without the window: the image drive on images made by
-// vcdimager, as people have them and damaged; discs laid out as folders;
-// drives from sysfs and mounts.
+// The Linux layer without the window: the image drive on images made by vcdimager, as people have them and damaged;
+// discs laid out as folders; drives from sysfs and mounts.
 #include "disc/DiscEntries.h"
 #include "platform/LinuxCdDevice.h"
 #include "platform/LinuxFileSystem.h"
@@ -117,9 +116,8 @@ class TestPlatform : public QObject {
     }
 
 private slots:
-    // Every kind of image goes into the program's own drive and plays as made, however its cue
-    // sheet names its data; a damaged one says why; one that holds no disc is left for the player
-    // to try as a media file.
+    // Every kind of image goes into the program's own drive and plays as made, however its cue sheet names its data;
+    // a damaged one says why; one that holds no disc is left for the player to try as a media file.
     void imageDrive_data()
     {
         QTest::addColumn<QString>("image");

@@ -14,10 +14,9 @@ using Signals = QList<QList<QVariant>>;
 class TestMpvPlayer : public QObject {
     Q_OBJECT
 private slots:
-    // The fall to stopped is told, and its handler (which lets events run like
-    // the window's) has returned, before the end is: loop and continuous play
-    // rest on that. A file cut as it plays falls to stopped too, closes, tells
-    // why; one cut before just ends.
+    // The fall to stopped is told, and its handler (which lets events run like the window's) has returned, before the
+    // end is: loop and continuous play rest on that. A file cut as it plays falls to stopped too, closes, tells why;
+    // one cut before just ends.
     void endings()
     {
         MpvPlayer player;
@@ -106,9 +105,8 @@ private slots:
         QDir::setCurrent(home);
     }
 
-    // Pause holds the place; keys and buttons drive it; the readout gives the
-    // time. View options show their parts; with AutoSize the component is the
-    // picture at 50, 100 or 200 % and its bars, or compact with no picture.
+    // Pause holds the place; keys and buttons drive it; the readout gives the time. View options show their parts;
+    // with AutoSize the component is the picture at 50, 100 or 200 % and its bars, or compact with no picture.
     void transportAndSizes()
     {
         MpvPlayer player;

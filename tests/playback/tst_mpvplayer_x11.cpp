@@ -1,6 +1,5 @@
-// The component with a display, drawing through OpenGL or by the CPU: frames
-// reach the screen, in the window and full screen; the mouse on the picture
-// reaches the component.
+// The component with a display, drawing through OpenGL or by the CPU: frames reach the screen, in the window and full
+// screen; the mouse on the picture reaches the component.
 #include "playback/MpvPlayer.h"
 #include "support/TestMedia.h"
 

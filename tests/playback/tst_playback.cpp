@@ -3,6 +3,7 @@
 #include "desktop/DesktopIntegration.h"
 #include "support/FormRig.h"
 
+#include <QMenu>
 #include <QMimeData>
 #include <QUrl>
 #include <utility>
@@ -40,10 +41,9 @@ QString seen(FormRig &rig)
 class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
-    // Steps: menu items ("open" a clip, "menu" drops File down, "as:case" opens
-    // track 2 by another name), "t1" presses slot 1, "f12" opens track 13 from
-    // the more-tracks list, "k2" the key 2, "tick" is the status timer, "hover"/"move" the mouse
-    // over slot 3 and the picture; the component and the drive do the rest.
+    // Steps: menu items ("open" a clip, "menu" drops File down, "as:case" opens track 2 by another name), "t1"
+    // presses slot 1, "f12" opens track 13 from the more-tracks list, "k2" the key 2, "tick" is the status timer,
+    // "hover"/"move" the mouse over slot 3 and the picture; the component and the drive do the rest.
     void steps_data()
     {
         QTest::addColumn<QString>("steps");
@@ -61,10 +61,18 @@ private slots:
         QTest::newRow("pause while stopped") << "open stop pause!" << stopped + "clip | stopped | ";
         QTest::newRow("stop, nothing follows") << "open quiet stop menu" << "Close PlayVCD | 1 2 3 | clip | stopped | ";
         QTest::newRow("opening, nothing follows") << "quiet open" << "Close | 1 2 3 | clip | playing | ";
+        QTest::newRow("replayed, nothing follows") << "t1 quiet t1" << "Close | 1 2* 3 | AVSEQ02 AVSEQ02 | playing | ";
+        QTest::newRow("play, nothing follows") << "open pause quiet play" << "Pause Stop Close (timer) | 1 2 3 | clip | playing | ";
+        QTest::newRow("pause, nothing follows") << "open quiet pause" << "Run Stop Close | 1 2 3 | clip | paused | ";
+        QTest::newRow("pause, Action menu") << "open quiet pause action" << "Run Stop Close (timer) | 1 2 3 | clip | paused | ";
+        QTest::newRow("close, nothing follows") << "open quiet close" << "Pause Stop Open PlayVCD | 1 2 3 | clip | closed | ";
+        QTest::newRow("more tracks, stopped") << "disc15 open stop more" << "Close " + idle + "1 2 3 4 5 6 7 8 9 ---* | clip | stopped | ";
+        QTest::newRow("stop from paused") << "open pause stop" << stopped + "clip | stopped | ";
         QTest::newRow("items twice") << "loop loop cont cont" << idle + "1 2 3 |  | closed | ";
         QTest::newRow("closed, not unloaded") << "t1 unloaded closes" << playing + "1 2 3 | AVSEQ02 | closed | ";
         // Close silences the error unloading brings, or else the next one.
         QTest::newRow("close") << "open errsonclose close" << closed;
+        QTest::newRow("close, told later") << "open later close" << closed;
         QTest::newRow("errors") << "open close warning error error" << closed + "Warning : Codec missing / " + bad;
         QTest::newRow("close, nothing loaded") << "open givesout close error" << closed + bad;
         // A stream that gives out falls to stopped: Open File comes back.
@@ -88,8 +96,11 @@ private slots:
         QTest::newRow("continuous, not loop") << "loop t1 late tick" << "Pause Stop Close +loop | 1 2 3*" + both;
         QTest::newRow("file looped") << "loop drop late jam tick unjam tick" << "Pause Stop Close +loop | 1 2 3 | clip | playing | ";
         QTest::newRow("file ends") << "drop late tick" << stopped + "clip | stopped | ";
+        QTest::newRow("file ends, then loop") << "drop late tick loop tick" << "Pause Stop Close +loop | 1 2 3 | clip | playing | ";
         QTest::newRow("file, end told first") << "loop drop end tick" << "Run Close Open PlayVCD (timer) +loop | 1 2 3 | clip | stopped | ";
         QTest::newRow("stopped by the user") << "t0 stop tick" << stopped + "AVSEQ01 | stopped | ";
+        QTest::newRow("played again after the end") << "t0 late play stop" << "Run Close " + idle + "1* 2 3 | AVSEQ01 | stopped | ";
+        QTest::newRow("paused after the end") << "t0 ended pause stop" << "Run Close " + idle + "1* 2 3 | AVSEQ01 | stopped | ";
         QTest::newRow("disc out while stopped") << "t0 stop eject tick" << idle + " | AVSEQ01 | closed | ";
         QTest::newRow("fall while loading") << "t0 loading end tick" << stopped + "AVSEQ01 | stopped | ";
         // The timer clears the marker only when idle, fits the window unless
@@ -151,6 +162,8 @@ private slots:
         auto open = [&](const QString &path) { rig.platform.openDialog.answer = path, f.mnuOpen->trigger(); };
         const QMap<QString, std::function<void()>> does{
             {"pause!", [&] { f.mnuPause_Click(); }}, {"quiet", [&] { p.quiet = true; }},   // "!": the item greyed
+            {"later", [&] { p.later = true; }}, {"action", [&] { emit f.mnuAction->aboutToShow(); }},
+            {"more", [&] { whenModal([](Form2 *) {}), rig.playTrack(9); }},
             {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }},
             {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }},
             {"open", [&] { open("/media/clip.mpg"); }}, {"tick", [&] { f.Timer1_Timer(); }},
@@ -162,7 +175,7 @@ private slots:
             {"hover", [&] { f.Lbl1_MouseMove(2); }}, {"move", [&] { emit p.MouseMove(0, 0, 10, 10); }},
             {"grow", [&] { p.setVideoSize({400, 300}); }}, {"menu", [&] { f.mnuFile_Click(); }},
             // The end told before or after the fall to stopped, or during it.
-            {"end", [&] { p.finishMedium(End::EndThenStop); }}, {"late", [&] { p.finishMedium(End::StopThenEnd); }},
+            {"end", [&] { p.finishMedium(End::EndThenStop); }}, {"ended", [&] { emit p.EndOfStream(0); }}, {"late", [&] { p.finishMedium(End::StopThenEnd); }},
             {"queued", [&] { during([&] { emit p.EndOfStream(0); }), p.setPlayState(MediaPlayer::Stopped); }},
             {"errsonclose", [&] { during([&] { p.raiseError("Stream closed"); }); }},
             {"error", [&] { p.raiseError("Bad data"); }}, {"warning", [&] { emit p.Warning(3, 42, "Codec missing"); }},

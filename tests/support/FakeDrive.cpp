@@ -1,11 +1,8 @@
-// An optical drive for tests, at the level of system calls. Preloaded into
-// a test program, it makes the path in TAVERO_FAKE_DRIVE a CD-ROM block
-// device holding a disc image of raw 2352-byte sectors, so the program's
-// drive check and libcdio's Linux driver run as they do on a real drive:
-// the device answers stat() as a block device, open() as the sr driver
-// does, read() at 2048 bytes a sector (READ(10): Form 2 sectors fail with
-// EIO, as the notes on drives say), and the CD ioctls from the image and
-// the cue sheet beside it.
+// An optical drive for tests, at the level of system calls. Preloaded into a test program, it makes the path in
+// TAVERO_FAKE_DRIVE a CD-ROM block device holding a disc image of raw 2352-byte sectors, so the program's drive check
+// and libcdio's Linux driver run as they do on a real drive: the device answers stat() as a block device, open() as
+// the sr driver does, read() at 2048 bytes a sector (READ(10): Form 2 sectors fail with EIO, as the notes on drives
+// say), and the CD ioctls from the image and the cue sheet beside it.
 //
 // TAVERO_FAKE_DRIVE_SCRIPT names a control file, read at every call, so a
 // test rewrites it (whole, by rename) to act on the drive. Its lines:
@@ -278,8 +275,7 @@ int tocEntry(const Drive &d, cdrom_tocentry *e)
         return EINVAL;
     e->cdte_adr = 1;
     e->cdte_ctrl = CDROM_DATA_TRACK;
-    // The kernel hands back the address format asked for in cdte_format,
-    // never the track's mode.
+    // The kernel hands back the address format asked for in cdte_format, never the track's mode.
     if (e->cdte_format == CDROM_LBA)
         e->cdte_addr.lba = int(start);
     else
@@ -401,9 +397,8 @@ TAVERO_OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
 TAVERO_OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 TAVERO_OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 
-// The other calls: the drive's answer when `test` holds, else libc's. The
-// stat family is as glibc 2.36 exports it (struct stat and stat64 are one
-// layout on 64-bit machines).
+// The other calls: the drive's answer when `test` holds, else libc's. The stat family is as glibc 2.36 exports it
+// (struct stat and stat64 are one layout on 64-bit machines).
 #define TAVERO_CALL(type, name, params, args, test, answer)                                                          \
     type name params { return (test) ? (answer) : real(type(*) params, #name) args; }
 TAVERO_CALL(int, __open_2, (const char *path, int flags), (path, flags), isDrive(path), openDrive(flags))

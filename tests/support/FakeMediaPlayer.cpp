@@ -1,5 +1,7 @@
 #include "support/FakeMediaPlayer.h"
 
+#include <QTimer>
+
 namespace tavero::test {
 
 FakeMediaPlayer::FakeMediaPlayer(QWidget *parent) : MediaPlayer(parent)
@@ -86,18 +88,17 @@ void FakeMediaPlayer::ShowDialog(int which)
 
 void FakeMediaPlayer::finishMedium(EndOrder order)
 {
-    if (order == EndOrder::EndThenStop && !quiet)
-        emit EndOfStream(0);
+    if (order == EndOrder::EndThenStop)
+        raise([this] { emit EndOfStream(0); });
     setPlayState(Stopped);
-    if (order == EndOrder::StopThenEnd && !quiet)
-        emit EndOfStream(0);
+    if (order == EndOrder::StopThenEnd)
+        raise([this] { emit EndOfStream(0); });
 }
 
 void FakeMediaPlayer::raiseError(const QString &description)
 {
     errorDescription = description;
-    if (!quiet)
-        emit Error();
+    raise([this] { emit Error(); });
 }
 
 void FakeMediaPlayer::setPlayState(int state)
@@ -106,8 +107,7 @@ void FakeMediaPlayer::setPlayState(int state)
     if (old == state)
         return;
     playState = state;
-    if (!quiet)
-        emit PlayStateChange(old, state);
+    raise([this, old, state] { emit PlayStateChange(old, state); });
 }
 
 void FakeMediaPlayer::setReadyState(int state)
@@ -115,8 +115,17 @@ void FakeMediaPlayer::setReadyState(int state)
     if (readyState == state)
         return;
     readyState = state;
-    if (!quiet)
-        emit ReadyStateChange(state);
+    raise([this, state] { emit ReadyStateChange(state); });
+}
+
+void FakeMediaPlayer::raise(std::function<void()> event)
+{
+    if (quiet)
+        return;
+    if (later)
+        QTimer::singleShot(0, this, std::move(event));
+    else
+        event();
 }
 
 void FakeMediaPlayer::setVideoSize(QSize size)

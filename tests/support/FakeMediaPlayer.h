@@ -1,13 +1,14 @@
 #pragma once
-// A scriptable stand-in for WMP1. It keeps the states the contract names,
-// logs every call, and raises the events a real component would, at once
-// (synchronously) unless `quiet` is set.
+// A scriptable stand-in for WMP1. It keeps the states the contract names, logs every call, and raises the events a
+// real component would: at once, or with `later` set the next time the window lets events run, or with `quiet` set
+// never.
 
 #include "playback/MediaPlayer.h"
 
 #include <QMap>
 #include <QSize>
 #include <QStringList>
+#include <functional>
 
 namespace tavero::test {
 
@@ -55,9 +56,11 @@ public:
     QString openError;              // non-empty: Open fails with it
     bool playFails = false;
     bool quiet = false;             // true: change states without raising events
+    bool later = false;             // true: events wait for the event loop, as the real component's do
 
 private:
     void applySize();
+    void raise(std::function<void()> event);
     QSize videoSize_{286, 253};
 };
 

@@ -1,6 +1,5 @@
 #pragma once
-// Fake seams that record what they were asked. FakePlatform owns one of
-// each and hands Form1 the bundle.
+// Fake seams that record what they were asked. FakePlatform owns one of each and hands Form1 the bundle.
 
 #include "platform/LinuxFileSystem.h"
 #include "platform/Platform.h"

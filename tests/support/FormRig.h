@@ -1,7 +1,6 @@
 #pragma once
-// A main window over the fake seams, with the scriptable component or the
-// real one (headless), and a temporary folder that stands for the top folder
-// of a disc.
+// A main window over the fake seams, with the scriptable component or the real one (headless), and a temporary folder
+// that stands for the top folder of a disc.
 
 #include "app/Form1.h"
 #include "playback/MpvPlayer.h"
@@ -159,9 +158,8 @@ struct FormRig {
         return out;
     }
 
-    // The slot states that a scan produces, one text per slot:
-    // "e" enabled or "-" disabled, "Y" yellow or "F" button face, then the
-    // tooltip (label and button must agree, else "MISMATCH").
+    // The slot states that a scan produces, one text per slot: "e" enabled or "-" disabled, "Y" yellow or "F" button
+    // face, then the tooltip (label and button must agree, else "MISMATCH").
     QStringList slotStates() const
     {
         QStringList out;
@@ -207,8 +205,7 @@ inline QString captionFor(const QString &path)
     return QStringLiteral("Tavero : ") + path.toLower();
 }
 
-// The window is usable: File > Open File is offered and plays a good clip,
-// with no message.
+// The window is usable: File > Open File is offered and plays a good clip, with no message.
 inline void stillPlaysAGoodFile(FormRig &rig)
 {
     Form1 &form = *rig.form;
@@ -233,21 +230,20 @@ inline void stillPlaysAGoodFile(FormRig &rig)
     QCOMPARE(rig.platform.messages.shown.size(), before);
 }
 
-// Runs `act` on the more-tracks window once it is up and modal. The timer
-// keeps looking until then: the slot lets pending events run before it
-// opens the window. Whatever `act` does, the window does not stay open.
+// Runs `act` on the more-tracks window once it is up and modal. The timer keeps looking until then: the slot lets
+// pending events run before it opens the window. Whatever `act` does, the window does not stay open.
 inline void whenModal(std::function<void(Form2 *)> act)
 {
     auto *timer = new QTimer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
+        const QPointer dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
         timer->stop();
         timer->deleteLater();
         act(dialog);
-        if (dialog->isVisible())
+        if (dialog && dialog->isVisible())
             dialog->reject();
     });
     timer->start();

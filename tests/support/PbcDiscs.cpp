@@ -2,8 +2,6 @@
 
 #include "support/TestMedia.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtEndian>
@@ -28,20 +26,10 @@ bool shell(const QString &script, const QString &folder)
     return true;
 }
 
-// pbc/<name>/disc.cue, made by `make` in a folder of its own and moved into
-// place whole: test programs run in parallel and must never see half a disc.
+// pbc/<name>/disc.cue, made whole aside: test programs run in parallel.
 QString once(const QString &name, const std::function<bool(const QString &)> &make)
 {
-    const QString folder = TestMedia::dir() + QStringLiteral("/pbc/") + name;
-    const QString cue = folder + QStringLiteral("/disc.cue");
-    if (QFile::exists(cue))
-        return cue;
-    const QString work = folder + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    if (!make(work) || !QDir().rename(work, folder))
-        QDir(work).removeRecursively();
-    return cue;
+    return TestMedia::inBatch(QStringLiteral("pbc/") + name, QStringLiteral("disc.cue"), make);
 }
 
 // The media and the lists of PbcDiscs.h, made by a shell script in the

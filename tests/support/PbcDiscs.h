@@ -1,9 +1,7 @@
 #pragma once
-// Video CD images with menus (playback control), made by vcdimager's
-// vcdxbuild from XML, with stills from mjpegtools, once per build tree
-// under TestMedia::dir()/pbc/<name>. Each maker returns the cue sheet's
-// path (the .bin lies beside it), or a path that does not exist when the
-// tools failed.
+// Video CD images with menus (playback control), made by vcdimager's vcdxbuild from XML, with stills from mjpegtools,
+// once per build tree under TestMedia::dir()/pbc/<name>. Each maker returns the cue sheet's path (the .bin lies
+// beside it), or a path that does not exist when the tools failed.
 //
 // All three discs carry the same lists (vcd-info -p shows them):
 //   1 menu: selection on segment 1, keys 1-3 -> lists 2, 3, 5; next and

@@ -37,9 +37,8 @@ QString once(const QString &name, const std::function<bool(const QString &)> &ma
     if (QFile::exists(out))
         return out;
     const QString tmp = out + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
-    // rename(2), not QFile::rename: when another program has put the file
-    // there first, Qt may fall back to truncating it and copying over it, and
-    // a third program then reads a short file.
+    // rename(2), not QFile::rename: when another program has put the file there first, Qt may fall back to truncating
+    // it and copying over it, and a third program then reads a short file.
     if (make(tmp))
         std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(out).constData());
     QFile::remove(tmp);
@@ -151,16 +150,8 @@ QString TestMedia::truncatedClip(double fraction)
     });
 }
 
-namespace {
-
-// A Video CD and a Super Video CD of one 12-s track each, with entry
-// points asked for at 4 and 8 s. A picture group every 0.8 s puts a
-// sequence header right there.
-// The file `name` of the batch of media `batch`, all made by `make` (which
-// writes them into the folder it is given) the first time, aside, and moved
-// into place whole: test programs run in parallel. A batch is renamed when
-// it gains a file, so that build trees holding the older one make it anew.
-QString inBatch(const QString &batch, const QString &name, const std::function<bool(const QString &)> &make)
+// A batch is renamed when it gains a file, so that build trees holding the older one make it anew.
+QString TestMedia::inBatch(const QString &batch, const QString &name, const std::function<bool(const QString &)> &make)
 {
     const QString folder = QDir(TestMedia::dir()).filePath(batch);
     const QString out = folder + QLatin1Char('/') + name;
@@ -174,9 +165,13 @@ QString inBatch(const QString &batch, const QString &name, const std::function<b
     return out;
 }
 
+namespace {
+
+// A Video CD and a Super Video CD of one 12-s track each, with entry points asked for at 4 and 8 s. A picture group
+// every 0.8 s puts a sequence header right there.
 QString chapterImage(bool super)
 {
-    return inBatch(QStringLiteral("vcd-chapters"), super ? QStringLiteral("svcd.bin") : QStringLiteral("chapters.bin"),
+    return TestMedia::inBatch(QStringLiteral("vcd-chapters"), super ? QStringLiteral("svcd.bin") : QStringLiteral("chapters.bin"),
                    [](const QString &work) {
         bool ok = true;
         for (const char *kind : {"vcd", "svcd"}) {
@@ -210,7 +205,7 @@ QString TestMedia::vcdImage(const QString &kind)
                                        {"toc", "videocd.toc"}, {"2336", "d36.cue"}, {"2336bin", "d36.bin"},
                                        {"svcd", "svcd.cue"}};
     const QString clip = mpegClip(2.0);
-    return inBatch(QStringLiteral("vcd-3"), names.value(kind), [&clip](const QString &work) {
+    return TestMedia::inBatch(QStringLiteral("vcd-3"), names.value(kind), [&clip](const QString &work) {
         return run(QStringLiteral("ffmpeg"),
                 {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=480x576:rate=25", "-f", "lavfi", "-i",
                  "sine", "-f", "lavfi", "-i", "sine=frequency=880", "-map", "0:v", "-map", "1:a", "-map", "2:a", "-t", "2",
@@ -243,8 +238,7 @@ bool TestMedia::writeVcdTrack(const QString &mpegPath, const QString &datPath)
     body.reserve(sectors * kSector);
     for (int s = 0; s < sectors; ++s) {
         QByteArray sector(kSector, '\0');
-        // Sync pattern, then the address (minute, second, frame in BCD,
-        // counted from 00:02:00) and mode 2.
+        // Sync pattern, then the address (minute, second, frame in BCD, counted from 00:02:00) and mode 2.
         for (int i = 1; i <= 10; ++i)
             sector[i] = char(0xFF);
         const int lba = s + 150;

@@ -70,8 +70,7 @@ QStringList panelOf(const QStringList &tracks)
     return out;
 }
 
-// The drive that support/FakeDrive.cpp, preloaded by ctest, makes of system
-// calls; "" when the test runs without it.
+// The drive that support/FakeDrive.cpp, preloaded by ctest, makes of system calls; "" when the test runs without it.
 QString fakeDrive()
 {
     struct stat st {};
@@ -338,6 +337,7 @@ private slots:
         QTest::newRow("Escape") << More{12, 1, Qt::Key_Escape, 0};
         QTest::newRow("a double click on the first: track 10") << More{12, 0, {}, 10};
         QTest::newRow("ten tracks, OK on the tenth") << More{10, 0, ok, 10};
+        QTest::newRow("the main window closed meanwhile") << More{12, 1, Qt::ALT | Qt::Key_F4, 0};
     }
 
     void moreTracks()
@@ -362,14 +362,18 @@ private slots:
             w->List1->setCurrentRow(c.row);
             w->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(w));
-            if (c.close != QKeyCombination()) {
+            const QPointer list(w);
+            if (c.close == (Qt::ALT | Qt::Key_F4)) {
+                rig.form->close();
+                QVERIFY(!list);   // closed with the window that opened it
+            } else if (c.close != QKeyCombination()) {
                 QTest::keyClick(w->List1, c.close.key(), c.close.keyboardModifiers());
             } else {
                 const QPoint at = w->List1->visualItemRect(w->List1->item(0)).center();
                 QTest::mouseClick(w->List1->viewport(), Qt::LeftButton, {}, at);
                 QTest::mouseDClick(w->List1->viewport(), Qt::LeftButton, {}, at);
             }
-            QTRY_VERIFY(!w->isVisible());   // an access key clicks its button a moment later
+            QTRY_VERIFY(!list || !list->isVisible());   // an access key clicks its button a moment later
         });
         rig.form->Cmd1_MouseDown(9, 1, 0, 0, 0);
         QCOMPARE(shown, QStringList{QStringLiteral("More Tracks Found : %1 ").arg(c.tracks - 9)} + seq("", c.tracks, 10));
@@ -379,9 +383,8 @@ private slots:
         QCOMPARE(rig.opened().mid(1), seq(rig.disc.path("Mpegav/"), c.plays, qMax(c.plays, 1)));
     }
 
-    // An image from any route plays like a disc, to its last track; another
-    // swaps it; Close takes it out, and with no optical drive there is no disc.
-    // A Super Video CD plays the same way from its MPEG2 folder.
+    // An image from any route plays like a disc, to its last track; another swaps it; Close takes it out, and with no
+    // optical drive there is no disc. A Super Video CD plays the same way from its MPEG2 folder.
     void imageFromEveryRoute_data()
     {
         QTest::addColumn<QString>("route");
