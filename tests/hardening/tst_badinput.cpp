@@ -141,7 +141,7 @@ private slots:
         // Whatever the device answers, the File menu asks quietly and Play Video CD says why it cannot play.
         const QString noCd = "No CD is present in CD-Drive.", inUse = "CD is already in use by some other application.";
         const struct { int result; QString reply, message; } answers[] = {
-            {0, "false", noCd}, {0, "0", noCd}, {263, "", inUse}, {263, "busy", inUse}, {1, "", "Error accessing CD. "},
+            {0, "false", noCd}, {0, "0", noCd}, {263, "", inUse}, {263, "busy", inUse}, {1, {}, "Error accessing CD. "},
             {0, "maybe", "Error accessing CD. maybe"}, {-1, "false", "Error accessing CD. false"},
             {275, "Drive not ready", "Error accessing CD. Drive not ready"}, {0, "", "Error accessing CD. "}};
         QStringList said;

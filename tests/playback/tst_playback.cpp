@@ -86,6 +86,11 @@ private slots:
         QTest::newRow("error loading") << "open full loading error" << "Run Stop Close " + paused + bad;
         QTest::newRow("error, unloaded") << "open full unloaded error" << "Run Stop " + paused + bad;
         QTest::newRow("warning") << "open full warning" << "Run Stop Close " + paused + "Warning : Codec missing";
+        // Either brings the panel up to date at once, and afresh at the next tick.
+        QTest::newRow("error, disc out") << "t0 eject error" << idle + " | AVSEQ01 | closed | " + bad;
+        QTest::newRow("warning, disc out") << "t0 eject warning" << idle + " | AVSEQ01 | closed | Warning : Codec missing";
+        QTest::newRow("error, then a tick") << "t0 openfails t1 error tick" << "Close " + idle + "1 2 3 | AVSEQ01 AVSEQ02 | stopped | Error : Cannot play this file / " + bad;
+        QTest::newRow("warning, then a tick") << "t0 openfails t1 warning tick" << idle + "1 2 3 | AVSEQ01 AVSEQ02 | stopped | Error : Cannot play this file / Warning : Codec missing";
         QTest::newRow("continuous") << "t0 end" << next;
         QTest::newRow("end told late") << "t0 late tick" << next;
         QTest::newRow("end told in the fall") << "t0 queued" << next;
@@ -108,6 +113,7 @@ private slots:
         QTest::newRow("tick paused") << "t1 pause tick" << "Run Stop Close (timer) | 1 2* 3 | AVSEQ02 | paused | ";
         QTest::newRow("grown") << "hover grow tick" << idle + "1 2 3^ |  | closed | ";
         QTest::newRow("grown, minimised") << "hover min grow tick" << idle + "1 2 3^ |  | closed unfitted | ";
+        QTest::newRow("grown, then opened") << "grow open" << playing + "1 2 3 | clip | playing | ";
         QTest::newRow("grown, moved over") << "hover min grow move" << idle + "1 2 3 |  | closed | ";
         QTest::newRow("taller, moved over") << "taller move" << idle + "1 2 3 |  | closed | ";
         // A track that fails loses its colour; the shared last slot keeps it.

@@ -30,7 +30,7 @@ int FakeCdAudio::sendCommand(const QString &command, QString *reply, int capacit
 {
     commands << command;
     if (command == QLatin1String("status cd media present")) {
-        if (reply && capacity > 0)
+        if (reply && capacity > 0 && !statusReply.isNull())
             *reply = statusReply.left(capacity);
         return statusResult;
     }

@@ -50,7 +50,7 @@ class FakeCdAudio : public CdAudioDevice {
 public:
     int sendCommand(const QString &command, QString *reply, int capacity) override;
     QStringList commands;
-    // Answer to "status cd media present".
+    // Answer to "status cd media present"; a null reply is none written.
     int statusResult = 0;
     QString statusReply = QStringLiteral("true");
     void setDisc(bool present) { statusResult = 0; statusReply = present ? "true" : "false"; }
