@@ -134,6 +134,7 @@ private slots:
         QTest::newRow("relative") << "as:relative end tick" << file;
         QTest::newRow("elsewhere") << "as:elsewhere end tick" << file;
         QTest::newRow("drive gone") << "nodrive as:listed end tick" << file;
+        QTest::newRow("drive gone, Play Video CD") << "nodrive open vcd" << playing + "1* 2 3 | clip AVSEQ01 | playing | ";
         QTest::newRow("drive unreadable") << "unreadable as:listed end" << file;
         // The desktop's Next and Previous and the media keys step as the slots press; digits press a slot.
         QTest::newRow("next") << "t0 next" << next;
@@ -169,10 +170,9 @@ private slots:
         const QMap<QString, std::function<void()>> does{
             {"pause!", [&] { f.mnuPause_Click(); }}, {"quiet", [&] { p.quiet = true; }},   // "!": the item greyed
             {"later", [&] { p.later = true; }}, {"action", [&] { emit f.mnuAction->aboutToShow(); }},
-            {"more", [&] { whenModal([](Form2 *) {}), rig.playTrack(9); }},
-            {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }},
-            {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }},
-            {"open", [&] { open("/media/clip.mpg"); }}, {"tick", [&] { f.Timer1_Timer(); }},
+            {"more", [&] { whenModal([](Form2 *) {}), rig.playTrack(9); }}, {"vcd", [&] { f.mnuPlayVCD_Click(); }},
+            {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }}, {"tick", [&] { f.Timer1_Timer(); }},
+            {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }}, {"open", [&] { open("/media/clip.mpg"); }},
             {"play", [&] { f.mnuRun->trigger(); }}, {"pause", [&] { f.mnuPause->trigger(); }},
             {"stop", [&] { f.mnuStop->trigger(); }}, {"close", [&] { f.mnuClose->trigger(); }},
             {"loop", [&] { f.mnuLoop->trigger(); }}, {"cont", [&] { f.mnuContinuousPlay->trigger(); }},
@@ -180,13 +180,12 @@ private slots:
             {"drop", [&] { QMimeData d; d.setUrls({QUrl::fromLocalFile("/media/clip.mpg")}), f.Form_OLEDragDrop(&d); }},
             {"hover", [&] { f.Lbl1_MouseMove(2); }}, {"move", [&] { emit p.MouseMove(0, 0, 10, 10); }},
             {"grow", [&] { p.setVideoSize({400, 300}); }}, {"menu", [&] { f.mnuFile_Click(); }},
-            // The end told before or after the fall to stopped, or during it.
-            {"end", [&] { p.finishMedium(End::EndThenStop); }}, {"ended", [&] { emit p.EndOfStream(0); }}, {"late", [&] { p.finishMedium(End::StopThenEnd); }},
+            // The end told before or after the fall to stopped, during it, or alone.
+            {"end", [&] { p.finishMedium(End::EndThenStop); }}, {"late", [&] { p.finishMedium(End::StopThenEnd); }},
             {"queued", [&] { during([&] { emit p.EndOfStream(0); }), p.setPlayState(MediaPlayer::Stopped); }},
-            {"errsonclose", [&] { during([&] { p.raiseError("Stream closed"); }); }},
+            {"ended", [&] { emit p.EndOfStream(0); }}, {"errsonclose", [&] { during([&] { p.raiseError("Stream closed"); }); }},
             {"error", [&] { p.raiseError("Bad data"); }}, {"warning", [&] { emit p.Warning(3, 42, "Codec missing"); }},
-            {"loading", [&] { p.readyState = MediaPlayer::Loading; }},
-            {"unloaded", [&] { p.readyState = MediaPlayer::NothingLoaded; }},
+            {"loading", [&] { p.readyState = MediaPlayer::Loading; }}, {"unloaded", [&] { p.readyState = MediaPlayer::NothingLoaded; }},
             {"givesout", [&] { p.setPlayState(MediaPlayer::Stopped), p.setFileName(QString()); }},
             {"openfails", [&] { p.openError = "Cannot play this file"; }}, {"jam", [&] { p.playFails = true; }},
             {"unjam", [&] { p.playFails = false; }}, {"nodrive", [&] { rig.platform.drives.entries.clear(); }},
