@@ -74,6 +74,7 @@ private slots:
         QTest::newRow("close") << "open errsonclose close" << closed;
         QTest::newRow("close, told later") << "open later close" << closed;
         QTest::newRow("errors") << "open close warning error error" << closed + "Warning : Codec missing / " + bad;
+        QTest::newRow("close in full screen, nothing follows") << "open full quiet close loud error" << "Pause Stop Open PlayVCD | 1 2 3 | clip | closed | ";
         QTest::newRow("close, nothing loaded") << "open givesout close error" << closed + bad;
         // A stream that gives out falls to stopped: Open File comes back.
         QTest::newRow("gives out") << "open givesout error" << "Run " + closed + bad;
@@ -169,10 +170,10 @@ private slots:
         auto open = [&](const QString &path) { rig.platform.openDialog.answer = path, f.mnuOpen->trigger(); };
         const QMap<QString, std::function<void()>> does{
             {"pause!", [&] { f.mnuPause_Click(); }}, {"quiet", [&] { p.quiet = true; }},   // "!": the item greyed
-            {"later", [&] { p.later = true; }}, {"action", [&] { emit f.mnuAction->aboutToShow(); }},
+            {"later", [&] { p.later = true; }}, {"loud", [&] { p.quiet = false; }}, {"open", [&] { open("/media/clip.mpg"); }},
+            {"action", [&] { emit f.mnuAction->aboutToShow(); }}, {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }},
             {"more", [&] { whenModal([](Form2 *) {}), rig.playTrack(9); }}, {"vcd", [&] { f.mnuPlayVCD_Click(); }},
-            {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }}, {"tick", [&] { f.Timer1_Timer(); }},
-            {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }}, {"open", [&] { open("/media/clip.mpg"); }},
+            {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }}, {"tick", [&] { f.Timer1_Timer(); }},
             {"play", [&] { f.mnuRun->trigger(); }}, {"pause", [&] { f.mnuPause->trigger(); }},
             {"stop", [&] { f.mnuStop->trigger(); }}, {"close", [&] { f.mnuClose->trigger(); }},
             {"loop", [&] { f.mnuLoop->trigger(); }}, {"cont", [&] { f.mnuContinuousPlay->trigger(); }},
