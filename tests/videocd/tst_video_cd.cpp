@@ -216,12 +216,15 @@ private slots:
         const QStringList left = rig.slotStates();
         rig.form->LoadTrackList();
         QCOMPARE(rig.slotStates(), left);
-        // Without either folder the root loses its "/"; a top then emptied leaves the panel as it was.
-        QCOMPARE(rig.form->CDDriveRoot().endsWith('/'), c.files[0].contains('/') && c.files[0] != "/");
-        for (const QString &f : QDir(rig.disc.root()).entryList(QDir::Files))
-            QVERIFY(c.files[0].contains('/') || QFile::remove(rig.disc.root() + f));
+        // Without either folder the root loses its "/"; a top then emptied leaves the panel as it was, a track
+        // folder emptied empties it, names and all.
+        const bool inFolder = c.files[0].contains('/') && c.files[0] != "/";
+        QCOMPARE(rig.form->CDDriveRoot().endsWith('/'), inFolder);
+        const QString emptied = rig.disc.root() + (inFolder ? c.files[0].section('/', 0, 0) : QString());
+        for (const QString &f : QDir(emptied).entryList(QDir::Files))
+            QVERIFY(QFile::remove(emptied + '/' + f));
         rig.form->LoadTrackList();
-        QCOMPARE(rig.slotStates(), left);
+        QCOMPARE(rig.slotStates(), inFolder ? FormRig::emptySlots() : left);
     }
 
     // With only a hard disk the menu item says there is no CD drive, and nothing is
