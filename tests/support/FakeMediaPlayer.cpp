@@ -120,12 +120,8 @@ void FakeMediaPlayer::setReadyState(int state)
 
 void FakeMediaPlayer::raise(std::function<void()> event)
 {
-    if (quiet)
-        return;
-    if (later)
-        QTimer::singleShot(0, this, std::move(event));
-    else
-        event();
+    if (!quiet)
+        later ? QTimer::singleShot(0, this, std::move(event)) : event();
 }
 
 void FakeMediaPlayer::setVideoSize(QSize size)
@@ -136,20 +132,8 @@ void FakeMediaPlayer::setVideoSize(QSize size)
 
 void FakeMediaPlayer::applySize()
 {
-    if (!autoSize)
-        return;
-    switch (displaySize) {
-    case HalfSize:
-        resize(videoSize_ / 2);
-        break;
-    case DoubleSize:
-        resize(videoSize_ * 2);
-        break;
-    case FullScreen:
-        break;
-    default:
-        resize(videoSize_);
-    }
+    if (autoSize && displaySize != FullScreen)
+        resize(displaySize == HalfSize ? videoSize_ / 2 : displaySize == DoubleSize ? videoSize_ * 2 : videoSize_);
 }
 
 } // namespace tavero::test
