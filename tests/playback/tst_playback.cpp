@@ -41,9 +41,10 @@ QString seen(FormRig &rig)
 class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
-    // Steps: menu items ("open" a clip, "menu" drops File down, "as:case" opens track 2 by another name), "t1"
-    // presses slot 1, "f12" opens track 13 from the more-tracks list, "k2" the key 2, "tick" is the status timer,
-    // "hover"/"move" the mouse over slot 3 and the picture; the component and the drive do the rest.
+    // Steps: menu items ("open" a clip, "menu"/"action" drop File/Action down, "as:case" opens track 2 by another
+    // name), "t1" presses slot 1, "f12" opens track 13 from the more-tracks list, "k2" the key 2, "tick" is the
+    // status timer, "hover"/"move" the mouse over slot 3 and the picture; the component ("quiet" from then on
+    // silent, "later" telling late, "loud" again) and the drive do the rest.
     void steps_data()
     {
         QTest::addColumn<QString>("steps");
