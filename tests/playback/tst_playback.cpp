@@ -173,7 +173,7 @@ private slots:
             {"pause!", [&] { f.mnuPause_Click(); }}, {"quiet", [&] { p.quiet = true; }},   // "!": the item greyed
             {"later", [&] { p.later = true; }}, {"loud", [&] { p.quiet = false; }}, {"open", [&] { open("/media/clip.mpg"); }},
             {"action", [&] { emit f.mnuAction->aboutToShow(); }}, {"closes", [&] { p.setPlayState(MediaPlayer::Closed); }},
-            {"more", [&] { whenModal([](Form2 *) {}), rig.playTrack(9); }}, {"vcd", [&] { f.mnuPlayVCD_Click(); }},
+            {"more", [&] { f.Lbl1_MouseMove(9), whenModal([](Form2 *) {}), rig.playTrack(9); }}, {"vcd", [&] { f.mnuPlayVCD_Click(); }},
             {"taller", [&] { f.client->setFixedHeight(f.client->height() + 10); }}, {"tick", [&] { f.Timer1_Timer(); }},
             {"play", [&] { f.mnuRun->trigger(); }}, {"pause", [&] { f.mnuPause->trigger(); }},
             {"stop", [&] { f.mnuStop->trigger(); }}, {"close", [&] { f.mnuClose->trigger(); }},
