@@ -18,12 +18,12 @@ static QString listed(QFileDialog &dialog)
     return names.join(QLatin1Char(' '));
 }
 
-// The recent part of the File menu: "---" for the separator, "" for a hidden entry.
+// The recent part of the File menu: "---" for the separator, "" for a hidden entry, "?" for an empty one shown.
 static QString recent(const Form1 &form)
 {
     QStringList shown;
     for (QAction *item : form.mnuRecent)
-        shown << (item->isVisible() ? item->text() : QString());
+        shown << (!item->isVisible() ? QString() : item->text().isEmpty() ? "?" : item->text());
     return (form.mnuD02->isVisible() ? "---|" : "") + shown.join(QLatin1Char('|'));
 }
 
@@ -57,6 +57,7 @@ private slots:
             rig.form->UpdateRecentFiles(path);
         const QString shown = "---|&1: /v/f|&2: " + film.toLower() + "|&3: /no/x.dat|&4: /tom && jerry&&co|&5: /tmp";
         QCOMPARE(recent(*rig.form), shown);
+        rig.platform.files.probeErrors << "/tmp";   // and not answering
         for (int k : {2, 3, 4, 1})   // missing, or a folder: the user is told and the entry stays
             rig.form->mnuRecent[k]->trigger();
         QVERIFY(playsAgain());
@@ -92,7 +93,16 @@ private slots:
         QCOMPARE(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, rig.disc.path("gone/x"))->directory().path(),
                  rig.disc.path("MPEGAV"));   // a folder gone: back where the last dialog was
         QVERIFY(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, {})->history().contains(rig.disc.path("MPEGAV")));
+        QCOMPARE(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, rig.disc.path("Movies"))->directory().path(),
+                 rig.disc.path("Movies"));   // a folder given is where it starts, however many came before
+        QTimer::singleShot(0, [&] {   // a file chosen: the whole path comes back
+            auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            d->selectFile(film), static_cast<QDialog *>(d)->accept();
+        });
+        QCOMPARE(QtOpenFileDialog().getOpenFileName(nullptr, {}, {}, 0, rig.disc.path("Movies")), film);
         QCOMPARE(QDir(config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        rig.form->mnuClose->trigger(), rig.scan(), rig.playTrack(0);   // a track of the disc enters the list too
+        QVERIFY(recent(*rig.form).startsWith("---|&1: " + rig.disc.path("MPEGAV/a.DAT").toLower() + "|&2: /v/f|"));
         // The desktop offers the player every kind of image that has a type of its own.
         QFile entry(TAVERO_SOURCE_DIR "/data/org.tavero.Player.desktop");
         QVERIFY(entry.open(QIODevice::ReadOnly));

@@ -62,7 +62,7 @@ void FakeDrives::add(const QString &entry, const QString &root, int type)
 
 Lookup FakeFileSystem::findFile(const QString &path)
 {
-    return real_.findFile(path);
+    return probeErrors.contains(path) ? Lookup::Error : real_.findFile(path);
 }
 
 ProbeResult FakeFileSystem::probe(const QString &path)

@@ -77,7 +77,7 @@ public:
     std::optional<qint64> fileSize(const QString &path) override;
 
     QStringList probes, listings, sizeQueries;
-    QSet<QString> probeErrors;      // paths whose probe fails with an error
+    QSet<QString> probeErrors;      // paths whose probe or lookup fails with an error
     bool failAllProbes = false;
     QSet<QString> sizeErrors;       // paths whose size cannot be read
     QMap<QString, qint64> sizes;    // sizes to report instead of the real ones

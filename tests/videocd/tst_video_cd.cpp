@@ -361,7 +361,9 @@ private slots:
             w->resize(60, 100);
             QTRY_VERIFY(w->size() != before && w->size() != QSize(60, 100));
             QVERIFY(w->OuterWidth() >= Form2::kMinOuterWidth && w->OuterHeight() >= Form2::kMinOuterHeight);
-            QVERIFY(w->height() - w->Frame1->geometry().bottom() <= 4);   // 40 twips above the bottom
+            const QRect names = w->List1->geometry(), buttons = w->Frame1->geometry();   // 10, 15 and 40 twips
+            QVERIFY(w->width() - names.width() <= 1 && qAbs(buttons.top() - names.bottom() - 2) <= 1);
+            QVERIFY(qAbs(w->height() - buttons.bottom() - 4) <= 1 && qAbs(buttons.center().x() - w->width() / 2) <= 1);
             w->List1->setCurrentRow(c.row);
             w->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(w));
