@@ -95,10 +95,7 @@ private slots:
         QVERIFY(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, {})->history().contains(rig.disc.path("MPEGAV")));
         QCOMPARE(QtOpenFileDialog::createDialog(nullptr, {}, {}, 0, rig.disc.path("Movies"))->directory().path(),
                  rig.disc.path("Movies"));   // a folder given is where it starts, however many came before
-        QTimer::singleShot(0, [&] {   // a file chosen: the whole path comes back
-            auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            d->selectFile(film), static_cast<QDialog *>(d)->accept();
-        });
+        whenModal<QFileDialog>([&](QFileDialog *d) { d->selectFile(film), static_cast<QDialog *>(d)->accept(); });
         QCOMPARE(QtOpenFileDialog().getOpenFileName(nullptr, {}, {}, 0, rig.disc.path("Movies")), film);
         QCOMPARE(QDir(config.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         rig.form->mnuClose->trigger(), rig.scan(), rig.playTrack(0);   // a track of the disc enters the list too

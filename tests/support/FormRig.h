@@ -17,6 +17,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 namespace tavero::test {
 
@@ -230,21 +231,21 @@ inline void stillPlaysAGoodFile(FormRig &rig)
     QCOMPARE(rig.platform.messages.shown.size(), before);
 }
 
-// Runs `act` on the more-tracks window once it is up and modal. The timer keeps looking until then: the slot lets
-// pending events run before it opens the window. Whatever `act` does, the window does not stay open.
-inline void whenModal(std::function<void(Form2 *)> act)
+// Runs `act` on the more-tracks window (or another dialog) once it is up and modal. The timer keeps looking until
+// then: the slot lets pending events run before it opens the window. Whatever `act` does, the window does not stay open.
+template <typename Dialog = Form2> void whenModal(std::type_identity_t<std::function<void(Dialog *)>> act)
 {
     auto *timer = new QTimer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        const QPointer dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
+        const QPointer dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
         timer->stop();
         timer->deleteLater();
         act(dialog);
         if (dialog && dialog->isVisible())
-            dialog->reject();
+            static_cast<QDialog *>(dialog.data())->reject();
     });
     timer->start();
 }
